@@ -1,0 +1,16 @@
+# Cross-compiles for 32-bit ARM Linux, hard-float EABI (Debian's armhf).
+# Test programs run through qemu-arm with the cross sysroot as its library prefix.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR arm)
+
+set(LIBKRC_ARMHF_TRIPLE arm-linux-gnueabihf)
+set(CMAKE_C_COMPILER ${LIBKRC_ARMHF_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${LIBKRC_ARMHF_TRIPLE}-g++)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${LIBKRC_ARMHF_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${LIBKRC_ARMHF_TRIPLE})

@@ -1,0 +1,78 @@
+# Checks the built shared library against the API it is meant to export.
+#   LIB        path of liblibkrc.so
+#   NM         nm for the library's target
+#   READELF    readelf for the library's target
+#   SYMS_DIR   directory of <family>.syms files, one exported name per line
+#   FAMILIES   the families built into the library
+set(failed FALSE)
+macro(fail msg)
+  message(SEND_ERROR "${msg}")
+  set(failed TRUE)
+endmacro()
+
+# The expected API: the union of the families' symbol lists.
+set(expected)
+foreach(family IN LISTS FAMILIES)
+  set(file ${SYMS_DIR}/${family}.syms)
+  if(NOT EXISTS ${file})
+    fail("no exported-symbol list for family ${family}: ${file}")
+    continue()
+  endif()
+  file(STRINGS ${file} names REGEX "^[A-Za-z_]")
+  list(APPEND expected ${names})
+endforeach()
+list(SORT expected)
+
+execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIB}
+                OUTPUT_VARIABLE defined_out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${NM} failed on ${LIB}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${defined_out}")
+set(exported)
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE " .*" "" name "${line}")
+  string(REGEX REPLACE "@.*" "" name "${name}")
+  list(APPEND exported ${name})
+endforeach()
+list(SORT exported)
+
+set(missing ${expected})
+list(REMOVE_ITEM missing ${exported})
+set(extra ${exported})
+list(REMOVE_ITEM extra ${expected})
+if(missing)
+  fail("API functions not exported: ${missing}")
+endif()
+if(extra)
+  fail("symbols exported beyond the API: ${extra}")
+endif()
+
+# No reference to the C++ runtime: no mangled names, no exception machinery.
+execute_process(COMMAND ${NM} -D --undefined-only --format=posix ${LIB} OUTPUT_VARIABLE undef_out)
+string(REGEX MATCHALL "[^\n]+" lines "${undef_out}")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE " .*" "" name "${line}")
+  string(REGEX REPLACE "@.*" "" name "${name}")
+  if(name MATCHES "^_Z|^__gxx_personality|^__cxa_|^_Unwind_|^__aeabi_unwind_cpp" AND NOT name STREQUAL "__cxa_finalize")
+    fail("library references C++ runtime symbol ${name}")
+  endif()
+endforeach()
+
+# Only the C library may be needed at run time.
+execute_process(COMMAND ${READELF} -d ${LIB} OUTPUT_VARIABLE dyn_out)
+string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*" needed "${dyn_out}")
+foreach(entry IN LISTS needed)
+  if(NOT entry MATCHES "\\[libc\\.so\\.6\\]")
+    fail("unexpected run-time dependency: ${entry}")
+  endif()
+endforeach()
+if(NOT dyn_out MATCHES "\\(SONAME\\)[^\n]*\\[liblibkrc\\.so\\]")
+  fail("SONAME is not liblibkrc.so")
+endif()
+
+list(LENGTH expected n)
+if(failed)
+  message(FATAL_ERROR "ABI guard failed for ${LIB}")
+endif()
+message(STATUS "ABI guard passed: ${n} API functions exported, only libc needed, SONAME liblibkrc.so")

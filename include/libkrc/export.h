@@ -1,0 +1,12 @@
+/* Symbol visibility of the library's API.  The library is built with hidden
+ * visibility; only declarations marked LIBKRC_API are exported. */
+#ifndef LIBKRC_EXPORT_H
+#define LIBKRC_EXPORT_H
+
+#if defined(__GNUC__) || defined(__clang__)
+#define LIBKRC_API __attribute__((visibility("default")))
+#else
+#define LIBKRC_API
+#endif
+
+#endif

@@ -1,0 +1,7 @@
+/* libkrc: every family of the library in one include. */
+#ifndef LIBKRC_LIBKRC_H
+#define LIBKRC_LIBKRC_H
+
+#include <libkrc/llist.h>
+
+#endif
