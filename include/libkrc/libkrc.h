@@ -3,5 +3,6 @@
 #define LIBKRC_LIBKRC_H
 
 #include <libkrc/llist.h>
+#include <libkrc/hashtab.h>
 
 #endif
