@@ -3,5 +3,7 @@
 #define LIBKRC_LIBKRC_H
 
 #include <libkrc/llist.h>
+#include <libkrc/krqueue.h>
+#include <libkrc/mempool.h>
 
 #endif
