@@ -1,0 +1,113 @@
+// Bounded pointer queue: a ring of slots in which null marks an empty slot.
+//
+// Both release functions drain through krqueue_get, so the destructor sees
+// exactly the elements that krqueue_get would return, oldest first.
+#include <libkrc/krqueue.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "internal/check.h"
+
+namespace {
+
+// The slot after `index` in a ring of `capacity` slots: (index + 1) mod
+// capacity for every index below capacity, computed with a compare instead
+// of a division (the 32-bit target has no divide instruction to rely on).
+// An index at or beyond capacity, possible only in a header changed from
+// outside, still yields slot 0 rather than one past the array.
+inline uint32_t next_slot(uint32_t index, uint32_t capacity) {
+    uint32_t next = index + 1;
+    return next >= capacity ? 0 : next;
+}
+
+// Fields of an empty queue whose slots are already zero.
+void init_header(krqueue *p, uint32_t capacity, void **members) {
+    p->capacity = capacity;
+    p->count = 0;
+    p->last_add = capacity - 1;
+    p->last_get = capacity - 1;
+    p->members = members;
+}
+
+void drain(krqueue *p, krqueue_destructor_fn destructor) {
+    for (void *elem; (elem = krqueue_get(p)) != nullptr;)
+        destructor(elem);
+}
+
+}  // namespace
+
+extern "C" krqueue *krqueue_new(uint32_t capacity) {
+    if (capacity > KRQUEUE_MAX_CAPACITY)
+        return nullptr;
+    auto *p = static_cast<krqueue *>(malloc(sizeof(krqueue)));
+    if (p == nullptr)
+        return nullptr;
+    auto *members = static_cast<void **>(calloc(capacity, sizeof(void *)));
+    if (members == nullptr) {
+        free(p);
+        return nullptr;
+    }
+    init_header(p, capacity, members);
+    return p;
+}
+
+extern "C" uint32_t krqueue_size(uint32_t capacity) {
+    if (capacity > KRQUEUE_MAX_CAPACITY)
+        return 0;
+    return static_cast<uint32_t>(sizeof(krqueue) + capacity * sizeof(void *));
+}
+
+extern "C" krqueue *krqueue_inplace_new(void *mem, uint32_t memsize, uint32_t capacity) {
+    KRC_CHECK(mem != NULL);
+    KRC_CHECK(memsize > 0);
+    KRC_CHECK(capacity > 0);
+    KRC_CHECK(capacity <= KRQUEUE_MAX_CAPACITY);
+    KRC_CHECK(memsize >= krqueue_size(capacity));
+    auto *p = static_cast<krqueue *>(mem);
+    auto **members = reinterpret_cast<void **>(static_cast<unsigned char *>(mem) + sizeof(krqueue));
+    memset(members, 0, capacity * sizeof(void *));
+    init_header(p, capacity, members);
+    return p;
+}
+
+extern "C" int krqueue_add(krqueue *p, void *elem) {
+    KRC_CHECK(p != NULL);
+    KRC_CHECK(elem != NULL);
+    if (p->count == p->capacity)
+        return 0;
+    uint32_t i = next_slot(p->last_add, p->capacity);
+    KRC_CHECK(p->members[i] == NULL);
+    p->members[i] = elem;
+    p->last_add = i;
+    ++p->count;
+    return 1;
+}
+
+extern "C" void *krqueue_get(krqueue *p) {
+    KRC_CHECK(p != NULL);
+    if (p->count == 0)
+        return nullptr;
+    uint32_t i = next_slot(p->last_get, p->capacity);
+    void *elem = p->members[i];
+    KRC_CHECK(elem != NULL);
+    p->last_get = i;
+    --p->count;
+    p->members[i] = nullptr;
+    return elem;
+}
+
+extern "C" void krqueue_free(krqueue *p, krqueue_destructor_fn destructor) {
+    if (p == nullptr)
+        return;
+    if (destructor != nullptr)
+        drain(p, destructor);
+    free(p->members);
+    free(p);
+}
+
+extern "C" void krqueue_inplace_free(krqueue *p, krqueue_destructor_fn destructor) {
+    if (p == nullptr || destructor == nullptr)
+        return;
+    drain(p, destructor);
+}
