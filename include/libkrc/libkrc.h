@@ -3,5 +3,7 @@
 #define LIBKRC_LIBKRC_H
 
 #include <libkrc/llist.h>
+#include <libkrc/slist.h>
+#include <libkrc/dlist.h>
 
 #endif
