@@ -63,6 +63,8 @@ void *remove_elem(DList *list, void *elem) {
     return elem;
 }
 
+void start(DList *list) { list->cursor = list->first; }
+
 void *advance(DList *list) {
     void *elem = list->cursor;
     if (elem != nullptr)
@@ -127,7 +129,7 @@ extern "C" uint32_t DList_getCount(DList *list) { return list->count; }
 
 extern "C" int32_t DList_isEmpty(DList *list) { return list->count == 0 ? 1 : 0; }
 
-extern "C" void DList_startIterate(DList *list) { list->cursor = list->first; }
+extern "C" void DList_startIterate(DList *list) { start(list); }
 
 extern "C" void *DList_getNext(DList *list) { return advance(list); }
 
@@ -137,7 +139,7 @@ extern "C" int32_t DList_compareItems(DList *list, void *a, void *b) { return li
 
 // The cursor has moved past each element before it is removed and freed.
 extern "C" DList *DList_freeElements(DList *list) {
-    DList_startIterate(list);
+    start(list);
     while (list->cursor != nullptr)
         free(remove_elem(list, advance(list)));
     list->count = 0;

@@ -67,6 +67,8 @@ void *remove_after(List *list, void *pred) {
     return victim;
 }
 
+void start(List *list) { list->cursor = list->first; }
+
 void *advance(List *list) {
     void *elem = list->cursor;
     if (elem != nullptr)
@@ -130,7 +132,7 @@ extern "C" int32_t List_getCount(List *list) { return list->count; }
 
 extern "C" int32_t List_isEmpty(List *list) { return list->count == 0 ? 1 : 0; }
 
-extern "C" void List_startIterate(List *list) { list->cursor = list->first; }
+extern "C" void List_startIterate(List *list) { start(list); }
 
 extern "C" void *List_getNext(List *list) { return advance(list); }
 
@@ -146,7 +148,7 @@ extern "C" int32_t List_compareItems(List *list, void *a, void *b) { return list
 // greatest, so an element that sorts before r goes back in front of r, behind
 // the cursor, which has already moved past it.
 extern "C" List *List_sortList(List *list) {
-    List_startIterate(list);
+    start(list);
     void *r = advance(list);
     while (list->cursor != nullptr) {
         void *c = advance(list);
@@ -161,7 +163,7 @@ extern "C" List *List_sortList(List *list) {
 }
 
 extern "C" List *List_mergeLists(List *list, List *second) {
-    List_startIterate(second);
+    start(second);
     while (second->cursor != nullptr)
         insert_sorted(list, advance(second));
     return second;
@@ -179,7 +181,7 @@ extern "C" void List_appendList(List *list, List *second) {
 }
 
 extern "C" List *List_freeElements(List *list) {
-    List_startIterate(list);
+    start(list);
     while (list->cursor != nullptr)
         free(advance(list));
     list->count = 0;
