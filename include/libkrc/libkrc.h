@@ -3,6 +3,8 @@
 #define LIBKRC_LIBKRC_H
 
 #include <libkrc/llist.h>
+#include <libkrc/slist.h>
+#include <libkrc/dlist.h>
 #include <libkrc/krqueue.h>
 #include <libkrc/hashtab.h>
 #include <libkrc/mempool.h>

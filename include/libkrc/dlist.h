@@ -1,0 +1,142 @@
+/* Intrusive doubly linked list.
+ *
+ * Links records that the caller owns through two pointer fields inside each
+ * record, the next field and the prev field, so that insertion behind any
+ * element and removal of any element take constant time.  The list never
+ * allocates and never copies a record: it is a small header, placed wherever
+ * the caller likes, plus the two fields of every record in it.
+ * DList_makeDList captures the byte distances from a record's address (the
+ * element pointer) to its two fields; every later access adds the matching
+ * distance to an element pointer, wrapping around on a 32-bit target, so any
+ * distances work, negative ones included.  A record type with several pairs
+ * of fields can sit in several lists at once, one list per pair.
+ *
+ * Both fields hold element pointers (not addresses of the neighbours'
+ * fields): next is null in the last element, prev null in the first.
+ * Removal leaves both fields of the removed element null.  The list reads and
+ * writes nothing in a record but these two fields.
+ *
+ * Nothing is checked and nothing is reported except through return values:
+ * the caller keeps to these rules.  The header has been initialised; an
+ * element being inserted is not linked through the same pair of fields in
+ * any list; a predecessor or element passed in is null or an element of this
+ * list; compare is non-null whenever two elements are compared; a record is
+ * not freed while it is linked or while cursor designates it.  Empty
+ * conditions show as null results and change nothing.  Nothing here takes a
+ * lock; a list and its records are used by one thread at a time.
+ *
+ * The header has no destroy operation: its storage is the caller's.
+ */
+#ifndef LIBKRC_DLIST_H
+#define LIBKRC_DLIST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <libkrc/export.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Order of two element pointers: negative when a sorts before b, zero when
+ * they sort equal, positive when a sorts after b. */
+typedef int32_t (*DList_compare_fn)(void *a, void *b);
+
+/* The list header.
+ * Invariants of a consistent list: following next from first visits exactly
+ * count elements and ends at last, whose next is null; following prev from
+ * last visits the same elements in reverse and ends at first, whose prev is
+ * null; first and last are null exactly when count is 0; cursor is null or
+ * an element of the list, except after the element it designates has been
+ * removed (see DList_getNext). */
+typedef struct DList {
+    void *first;              /* first element, null when empty */
+    void *last;               /* last element, null when empty */
+    void *cursor;             /* what DList_getNext returns next; null: no walk */
+    uint32_t count;           /* number of elements */
+    DList_compare_fn compare; /* ordering for sorted insertion; may be null */
+    intptr_t nextOffset;      /* element pointer to next field, in bytes */
+    intptr_t prevOffset;      /* element pointer to prev field, in bytes */
+} DList;
+
+#ifdef __cplusplus
+static_assert(sizeof(void *) != 4 || sizeof(DList) == 28, "DList is 28 bytes on 32-bit targets");
+static_assert(sizeof(void *) != 4 || offsetof(DList, count) == 12, "count at offset 12");
+static_assert(sizeof(void *) != 4 || offsetof(DList, nextOffset) == 20, "nextOffset at offset 20");
+static_assert(sizeof(void *) != 4 || offsetof(DList, prevOffset) == 24, "prevOffset at offset 24");
+#endif
+
+/* Initialises the header: nextOffset := sampleNext - sample and
+ * prevOffset := samplePrev - sample (nothing is dereferenced, so any record
+ * of the element type serves as the sample), compare as given (null
+ * allowed), first, last and cursor null, count 0.  Whatever the header held
+ * before is abandoned untouched.  O(1). */
+LIBKRC_API void DList_makeDList(DList *list, void *sample, void *sampleNext, void *samplePrev,
+                                DList_compare_fn compare);
+
+/* Links elem behind pred; with a null pred, in front of the first element.
+ * O(1). */
+LIBKRC_API void DList_insertAfter(DList *list, void *pred, void *elem);
+
+/* DList_insertAfter(list, NULL, elem).  O(1). */
+LIBKRC_API void DList_insertFirst(DList *list, void *elem);
+
+/* Links elem behind the last element.  O(1). */
+LIBKRC_API void DList_insertLast(DList *list, void *elem);
+
+/* Links elem in front of the first element x for which compare(x, elem) is
+ * not negative, so it precedes every element that compares equal to it.
+ * Inserting at position k (from 0) costs k + 1 calls of compare; appending
+ * costs one call per element present; an empty list none.  O(n). */
+LIBKRC_API void DList_insertSorted(DList *list, void *elem);
+
+/* Unlinks elem, which is taken to be in this list (it is not searched for),
+ * and returns it with both fields null.  A null elem returns null and
+ * changes nothing.  cursor is never touched (see DList_getNext).  O(1). */
+LIBKRC_API void *DList_remove(DList *list, void *elem);
+
+/* DList_remove on first (DList_removeFirst, DList_pop) or on last
+ * (DList_removeLast); null on an empty list.  O(1). */
+LIBKRC_API void *DList_removeFirst(DList *list);
+LIBKRC_API void *DList_removeLast(DList *list);
+LIBKRC_API void *DList_pop(DList *list);
+
+/* The header's first, last and count.  O(1). */
+LIBKRC_API void *DList_getFirst(DList *list);
+LIBKRC_API void *DList_getLast(DList *list);
+LIBKRC_API uint32_t DList_getCount(DList *list);
+
+/* 1 when count is 0, else 0.  O(1). */
+LIBKRC_API int32_t DList_isEmpty(DList *list);
+
+/* The header's one walk.  DList_startIterate sets cursor to first.
+ * DList_getNext returns cursor and, when it is non-null, first moves cursor
+ * to that element's next field: the caller may remove and free the element
+ * it was given without disturbing the walk.  At the end it returns null, and
+ * keeps doing so.  DList_hasMoreElements is 1 when cursor is non-null,
+ * else 0.  Only these and DList_makeDList write cursor: removing the element
+ * that cursor designates leaves cursor on it, so the next DList_getNext
+ * returns that removed element (whose next field is null) and the walk then
+ * ends.  Insertions never move cursor, so an element linked in ahead of it is
+ * visited by the walk in progress and one linked in behind it is not.
+ * O(1). */
+LIBKRC_API void DList_startIterate(DList *list);
+LIBKRC_API void *DList_getNext(DList *list);
+LIBKRC_API int32_t DList_hasMoreElements(DList *list);
+
+/* compare(a, b), returned unchanged. */
+LIBKRC_API int32_t DList_compareItems(DList *list, void *a, void *b);
+
+/* Walks the list with the cursor, removing each element and passing it to
+ * free, then leaves the header empty (cursor null) with compare and both
+ * distances kept, ready for new elements.  Every element must be a block from
+ * malloc or calloc whose element pointer is the start of the block.  O(n).
+ * Returns list. */
+LIBKRC_API DList *DList_freeElements(DList *list);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
