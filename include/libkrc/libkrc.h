@@ -3,5 +3,9 @@
 #define LIBKRC_LIBKRC_H
 
 #include <libkrc/llist.h>
+#include <libkrc/slidingaverage.h>
+#include <libkrc/crc16.h>
+#include <libkrc/searchmap.h>
+#include <libkrc/krcmem.h>
 
 #endif
