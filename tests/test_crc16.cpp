@@ -1,6 +1,7 @@
 #include <libkrc/crc16.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <random>
 #include <vector>
 

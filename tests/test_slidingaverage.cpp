@@ -1,6 +1,8 @@
 #include <libkrc/slidingaverage.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <random>
