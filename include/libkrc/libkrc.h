@@ -8,5 +8,9 @@
 #include <libkrc/krqueue.h>
 #include <libkrc/hashtab.h>
 #include <libkrc/mempool.h>
+#include <libkrc/slidingaverage.h>
+#include <libkrc/crc16.h>
+#include <libkrc/searchmap.h>
+#include <libkrc/krcmem.h>
 
 #endif
