@@ -79,6 +79,7 @@ protected:
     void SetUp() override {
         heap = HookHeap{};
         events.clear();
+        events.reserve(256);  // no log growth inside an AllocScope
     }
     void TearDown() override { EXPECT_EQ(heap.allocs, heap.frees) << "hook allocations leaked"; }
 };
