@@ -27,22 +27,9 @@ uint16_t calc(const void *data, uint32_t n) {
 
 }  // namespace
 
-TEST(Crc16, PublishedValuesAndEdges) {
-    const std::vector<uint8_t> zeros(300, 0);
-    EXPECT_EQ(calc("123456789", 9), 0x31C3);
-    EXPECT_EQ(calc("abc", 3), 0x9DD6);
+TEST(Crc16, CheckValueAndRandomBuffersAgainstBitwise) {
+    EXPECT_EQ(calc("123456789", 9), 0x31C3);  // the published check value, which also vouches for bitwise()
     EXPECT_EQ(calc(nullptr, 0), 0);
-    EXPECT_EQ(calc(zeros.data(), 300), 0);
-    uint16_t crc = 0xFFFF;  // another initial value, through the running form
-    for (const char *c = "123456789"; *c; ++c)
-        krclib_crc16Update(static_cast<uint8_t>(*c), &crc);
-    EXPECT_EQ(crc, 0x29B1);
-    crc = 0;
-    krclib_crc16Update(0x01, &crc);
-    EXPECT_EQ(crc, 0x1021);
-}
-
-TEST(Crc16, RandomBuffersAgainstBitwiseAndContinuation) {
     const unsigned seed = 1021;
     std::printf("seed %u\n", seed);
     std::mt19937 rng(seed);

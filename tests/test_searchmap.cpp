@@ -27,15 +27,14 @@ TEST(SearchMap, ValueToString) {
     static const char zero[] = "zero", one[] = "one";
     static const str_uint_map_entry map[] = {{zero, 0}, {one, 1}, {"uno", 1}, {nullptr, 2}, {"two", 2}};
     static const str_uint_map_entry empty[] = {{nullptr, 0}};
-    EXPECT_EQ(krclib_search_str_uint_map(map, 0), zero);  // the map's own pointer
+    EXPECT_EQ(krclib_search_str_uint_map(map, 0), zero);  // the map's own pointer, and 0 an ordinary value
     EXPECT_EQ(krclib_search_str_uint_map(map, 1), one);
     EXPECT_EQ(krclib_search_str_uint_map(map, 2), nullptr);  // a null str ends the map
     EXPECT_EQ(krclib_search_str_uint_map(empty, 0), nullptr);
 }
 
 TEST(SearchMapDeath, NullMap) {
-    EXPECT_KRC_ASSERT(krclib_search_uint_uint_map(nullptr, 1), "src/searchmap.cpp", "krclib_search_uint_uint_map",
-                      "map != NULL");
-    EXPECT_KRC_ASSERT(krclib_search_str_uint_map(nullptr, 1), "src/searchmap.cpp", "krclib_search_str_uint_map",
-                      "map != NULL");
+    const char *file = "src/searchmap.cpp";
+    EXPECT_KRC_ASSERT(krclib_search_uint_uint_map(nullptr, 1), file, "krclib_search_uint_uint_map", "map != NULL");
+    EXPECT_KRC_ASSERT(krclib_search_str_uint_map(nullptr, 1), file, "krclib_search_str_uint_map", "map != NULL");
 }
