@@ -61,10 +61,6 @@ void expect_chain(const DList &l, int pair, const std::vector<void *> &want) {
     EXPECT_EQ(l.count, want.size());
 }
 
-void expect_unlinked(void *e, int pair) {
-    EXPECT_TRUE(node(e)->*kNext[pair] == nullptr && node(e)->*kPrev[pair] == nullptr);
-}
-
 TEST(DList, InsertionsAndQueries) {
     Node n[5];
     std::memset(n, 0x5A, sizeof n);  // stale fields are overwritten
@@ -155,7 +151,7 @@ TEST(DList, RandomisedAgainstModel) {
                                   : DList_pop(&l);
             EXPECT_EQ(got, victim);
             if (victim != nullptr) {
-                expect_unlinked(victim, w);
+                EXPECT_TRUE(node(victim)->*kNext[w] == nullptr && node(victim)->*kPrev[w] == nullptr);
                 m.erase(pos(w, victim));
             }
         } else if (op == 8) {

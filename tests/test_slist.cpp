@@ -61,9 +61,8 @@ TEST(SList, EndsStackAndQueries) {
     List l = make(&Rec::a);
     EXPECT_EQ(l.cursor, nullptr);
     EXPECT_EQ(List_isEmpty(&l), 1);
-    EXPECT_EQ(List_removeFirst(&l), nullptr);
-    EXPECT_EQ(List_removeLast(&l), nullptr);
-    EXPECT_EQ(List_peek(&l), nullptr);
+    for (void *got : {List_removeFirst(&l), List_removeLast(&l), List_peek(&l)})
+        EXPECT_EQ(got, nullptr);
     List_insertLast(&l, &r[1]);
     List_insertFirst(&l, &r[0]);
     List_insertLast(&l, &r[2]);
