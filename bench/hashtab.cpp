@@ -10,8 +10,8 @@
 
 namespace {
 
-uint32_t hash_u32(const void *key, uint32_t) { return *static_cast<const uint32_t *>(key) * 2654435761u; }
-int equal_u32(const void *a, const void *b) { return *static_cast<const uint32_t *>(a) == *static_cast<const uint32_t *>(b); }
+uint32_t hash_u32(void *key, uint32_t) { return *static_cast<const uint32_t *>(key) * 2654435761u; }
+int equal_u32(void *a, void *b) { return *static_cast<const uint32_t *>(a) == *static_cast<const uint32_t *>(b); }
 
 std::vector<uint32_t> make_keys(uint32_t n) {
     std::vector<uint32_t> keys(2 * n);

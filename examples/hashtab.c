@@ -4,11 +4,11 @@
 
 #include <libkrc/hashtab.h>
 
-static uint32_t hash_name(const void *key, uint32_t nbuckets) {
+static uint32_t hash_name(void *key, uint32_t nbuckets) {
     return HashTab_hashMem(key, nbuckets, (uint32_t)strlen((const char *)key));
 }
 
-static int same_name(const void *probe, const void *stored) {
+static int same_name(void *probe, void *stored) {
     return strcmp((const char *)probe, (const char *)stored) == 0;
 }
 

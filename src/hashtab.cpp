@@ -44,7 +44,14 @@ static_assert(bucket_count(0) == 1 && bucket_count(1) == 3 && bucket_count(4) ==
 // between primes below 2^32 reaches 400).
 static_assert(2 * HASHTAB_MAX_CAPACITY + 1 + 1000 <= SIZE_MAX / sizeof(HashTabEntry *), "bucket array size fits");
 
-inline uint32_t bucket_of(const HashTab *p, const void *key) { return p->hash(key, p->nbuckets) % p->nbuckets; }
+// Keys are accepted as pointers to const and handed to the caller's
+// callbacks as the untyped pointers they take; the table itself never writes
+// through a key.
+inline void *untyped(const void *key) { return const_cast<void *>(key); }
+
+inline uint32_t bucket_of(const HashTab *p, const void *key) {
+    return p->hash(untyped(key), p->nbuckets) % p->nbuckets;
+}
 
 }  // namespace
 
@@ -106,7 +113,7 @@ extern "C" void *HashTab_lookup(HashTab *p, const void *key) {
     KRC_CHECK(p != NULL);
     KRC_CHECK(key != NULL);
     for (HashTabEntry *e = p->buckets[bucket_of(p, key)]; e != nullptr; e = e->next) {
-        if (p->equal(key, e->key))
+        if (p->equal(untyped(key), e->key))
             return e->value;
     }
     return nullptr;
@@ -125,7 +132,7 @@ extern "C" int HashTab_store(HashTab *p, const void *key, void *value) {
     HashTabEntry **head = &p->buckets[bucket_of(p, key)];
     bucket->next = *head;
     *head = bucket;
-    bucket->key = key;
+    bucket->key = untyped(key);
     bucket->value = value;
     ++p->count;
     return 1;
@@ -135,7 +142,7 @@ extern "C" void HashTab_delete(HashTab *p, const void *key) {
     KRC_CHECK(p != NULL);
     KRC_CHECK(key != NULL);
     HashTabEntry **link = &p->buckets[bucket_of(p, key)];
-    while (*link != nullptr && !p->equal(key, (*link)->key))
+    while (*link != nullptr && !p->equal(untyped(key), (*link)->key))
         link = &(*link)->next;
     HashTabEntry *found = *link;
     if (found == nullptr)

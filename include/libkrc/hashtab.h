@@ -40,17 +40,21 @@ extern "C" {
  * largest pool whose byte size fits in 32 bits. */
 #define HASHTAB_MAX_CAPACITY 357913941u
 
-/* The caller's hash: any value; the table reduces it modulo nbuckets. */
-typedef uint32_t (*HashTab_hash_fn)(const void *key, uint32_t nbuckets);
+/* Keys are untyped pointers.  The operations accept them as pointers to
+ * const, so const keys need no cast; the table never writes through a key
+ * and hands it to the callbacks below as it was given.
+ *
+ * The caller's hash: any value; the table reduces it modulo nbuckets. */
+typedef uint32_t (*HashTab_hash_fn)(void *key, uint32_t nbuckets);
 /* The caller's key equality: the probe key first, a stored key second;
  * nonzero when equal. */
-typedef int (*HashTab_equal_fn)(const void *probe, const void *stored);
+typedef int (*HashTab_equal_fn)(void *probe, void *stored);
 
 /* One pool entry: on exactly one chain while in use, else on the free list.
  * key and value mean something only while the entry is in use. */
 typedef struct HashTabEntry {
     struct HashTabEntry *next; /* next on the same chain or on the free list */
-    const void *key;           /* the caller's key pointer */
+    void *key;                 /* the caller's key pointer */
     void *value;               /* the caller's value pointer; null is allowed */
 } HashTabEntry;
 
