@@ -1,6 +1,6 @@
 // Allocation-failure injection for the test programs.
 //
-// Every test program links an interposed malloc, calloc, realloc,
+// Every test program links an interposed malloc, calloc,
 // posix_memalign and free.  Outside an AllocScope they only forward to the
 // real allocator.  Inside one they count the allocations made through
 // malloc, calloc and posix_memalign, can make one chosen allocation fail, and
