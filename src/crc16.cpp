@@ -43,10 +43,13 @@ constexpr uint16_t step(uint16_t reg, uint8_t byte) {
     return static_cast<uint16_t>(crc16Table.entry[(reg >> 8) ^ byte] ^ (reg << 8));
 }
 
-constexpr uint16_t crc_of(const char *s, size_t n) {
+// The CRC of n bytes from a register of 0; used at compile time for the check
+// value below and at run time by krclib_crc16Calc.
+template <typename Byte>
+constexpr uint16_t crc_of(const Byte *bytes, size_t n) {
     uint16_t reg = 0;
     for (size_t i = 0; i < n; ++i)
-        reg = step(reg, static_cast<uint8_t>(s[i]));
+        reg = step(reg, static_cast<uint8_t>(bytes[i]));
     return reg;
 }
 
@@ -55,10 +58,7 @@ static_assert(crc_of("123456789", 9) == 0x31C3, "check value of CRC-16/XMODEM");
 }  // namespace
 
 extern "C" void krclib_crc16Calc(const uint8_t *data, uint16_t *crc, uint32_t length) {
-    uint16_t reg = 0;
-    for (uint32_t i = 0; i < length; ++i)
-        reg = step(reg, data[i]);
-    *crc = reg;
+    *crc = crc_of(data, length);
 }
 
 extern "C" void krclib_crc16Update(uint8_t byte, uint16_t *crc) { *crc = step(*crc, byte); }
