@@ -1,14 +1,17 @@
 #!/bin/sh
-# Runs the whole test suite on both targets: armhf under qemu-arm (with the
-# guards on the shipped library) and x86-64 under AddressSanitizer and UBSan.
-# Installs what it needs on first use; exits non-zero on any failure.
+# Runs the whole test suite: each preset below is configured, built and
+# tested (armhf under qemu-arm with the guards on the shipped library, x86-64
+# under AddressSanitizer and UBSan), then every script in scripts/checks/
+# runs in name order (consumers, packages, lint, ...).  Installs what it needs
+# on first use; exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 
+presets="armhf host-asan"
 jobs=$(nproc)
 status=0
-for target in armhf host-asan; do
+for target in $presets; do
     echo "==== $target"
     if cmake --preset "$target" >/dev/null &&
        cmake --build --preset "$target" -j "$jobs" &&
@@ -19,5 +22,15 @@ for target in armhf host-asan; do
         status=1
     fi
 done
-[ "$status" -eq 0 ] && echo "all tests passed on armhf and host-asan"
+for check in scripts/checks/*.sh; do
+    [ -e "$check" ] || continue
+    echo "==== ${check##*/}"
+    if sh "$check"; then
+        echo "==== ${check##*/}: passed"
+    else
+        echo "==== ${check##*/}: FAILED"
+        status=1
+    fi
+done
+[ "$status" -eq 0 ] && echo "all tests passed"
 exit "$status"
