@@ -5,6 +5,9 @@ set -eu
 
 packages="cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user googletest"
 [ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev"
+[ "${LIBKRC_WITH_FUZZ:-0}" = 1 ] && packages="$packages clang-14 libclang-rt-14-dev"
+[ "${LIBKRC_WITH_COVERAGE:-0}" = 1 ] && packages="$packages gcovr"
+[ "${LIBKRC_WITH_MUTATE:-0}" = 1 ] && packages="$packages python3"
 
 missing=""
 for p in $packages; do
