@@ -17,16 +17,19 @@ inline krc::Link prev(const DList *list) { return krc::Link{list->prevOffset}; }
 
 // Links elem behind pred, or in front of the first element when pred is null.
 void insert_after(DList *list, void *pred, void *elem) {
-    void *succ = pred == nullptr ? list->first : next(list).get(pred);
-    next(list).set(elem, succ);
-    prev(list).set(elem, pred);
+    const krc::Link nx = next(list);
+    const krc::Link pv = prev(list);
+    void *last = list->last;
+    void *succ = pred == nullptr ? list->first : nx.get(pred);
+    nx.set(elem, succ);
+    pv.set(elem, pred);
     if (pred == nullptr)
         list->first = elem;
     else
-        next(list).set(pred, elem);
+        nx.set(pred, elem);
     if (succ != nullptr)
-        prev(list).set(succ, elem);
-    if (list->last == pred)
+        pv.set(succ, elem);
+    if (last == pred)
         list->last = elem;
     list->count += 1;
 }
@@ -37,18 +40,20 @@ void insert_after(DList *list, void *pred, void *elem) {
 void *remove_elem(DList *list, void *elem) {
     if (elem == nullptr)
         return nullptr;
-    void *pred = prev(list).get(elem);
-    void *succ = next(list).get(elem);
-    next(list).set(elem, nullptr);
-    prev(list).set(elem, nullptr);
+    const krc::Link nx = next(list);
+    const krc::Link pv = prev(list);
+    void *pred = pv.get(elem);
+    void *succ = nx.get(elem);
+    nx.set(elem, nullptr);
+    pv.set(elem, nullptr);
     if (list->first == elem)
         list->first = succ;
     if (list->last == elem)
         list->last = pred;
     if (pred != nullptr)
-        next(list).set(pred, succ);
+        nx.set(pred, succ);
     if (succ != nullptr)
-        prev(list).set(succ, pred);
+        pv.set(succ, pred);
     list->count -= 1;
     return elem;
 }

@@ -16,14 +16,16 @@ inline krc::Link link(const List *list) { return krc::Link{list->linkOffset}; }
 
 // Links elem behind pred, or in front of the first element when pred is null.
 void insert_after(List *list, void *pred, void *elem) {
+    const krc::Link next = link(list);
+    void *last = list->last;
     if (pred == nullptr) {
-        link(list).set(elem, list->first);
+        next.set(elem, list->first);
         list->first = elem;
     } else {
-        link(list).set(elem, link(list).get(pred));
-        link(list).set(pred, elem);
+        next.set(elem, next.get(pred));
+        next.set(pred, elem);
     }
-    if (list->last == pred)
+    if (last == pred)
         list->last = elem;
     list->count += 1;
 }
@@ -36,19 +38,20 @@ void insert_sorted(List *list, void *elem) {
 // cursor on the removed element moves on to its successor, so a walk goes on
 // with the next element.
 void *remove_after(List *list, void *pred) {
-    void *victim = pred == nullptr ? list->first : link(list).get(pred);
+    const krc::Link next = link(list);
+    void *victim = pred == nullptr ? list->first : next.get(pred);
     if (victim == nullptr)
         return nullptr;
-    void *succ = link(list).get(victim);
+    void *succ = next.get(victim);
     if (pred == nullptr)
         list->first = succ;
     else
-        link(list).set(pred, succ);
+        next.set(pred, succ);
     if (list->cursor == victim)
         list->cursor = succ;
     if (list->last == victim)
         list->last = pred;
-    link(list).set(victim, nullptr);
+    next.set(victim, nullptr);
     list->count -= 1;
     return victim;
 }
