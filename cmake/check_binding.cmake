@@ -6,28 +6,15 @@
 #   NM         nm for the library's target
 #   READELF    readelf for the library's target
 cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/elf_symbols.cmake)
 foreach(var LIB NM READELF)
   if(NOT ${var})
     message(FATAL_ERROR "check_binding.cmake needs -D${var}=...")
   endif()
 endforeach()
 
-execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIB}
-                OUTPUT_VARIABLE defined_out RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${LIB}")
-endif()
-string(REGEX MATCHALL "[^\n]+" lines "${defined_out}")
-set(exported)
-foreach(line IN LISTS lines)
-  string(REGEX REPLACE "[ @].*" "" name "${line}")
-  list(APPEND exported ${name})
-endforeach()
-
-execute_process(COMMAND ${READELF} -rW ${LIB} OUTPUT_VARIABLE rel_out RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${READELF} failed on ${LIB}")
-endif()
+libkrc_dynamic_symbols(exported ${NM} ${LIB} --defined-only)
+libkrc_run(rel_out ${READELF} -rW ${LIB})
 # A relocation line: offset info type value name[@version] [+ addend].
 string(REGEX MATCHALL "[^\n]*_JUMP_SLOT[^\n]*" slots "${rel_out}")
 set(self_bound)
