@@ -10,7 +10,8 @@ cd "$(dirname "$0")/.."
 LIBKRC_WITH_COVERAGE=1 ./scripts/deps.sh
 
 build=build/coverage
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DLIBKRC_COVERAGE=ON -DLIBKRC_BUILD_EXAMPLES=OFF \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+      -DLIBKRC_COVERAGE=ON -DLIBKRC_BUILD_EXAMPLES=OFF \
       -DCMAKE_C_FLAGS=--coverage -DCMAKE_CXX_FLAGS=--coverage >/dev/null
 cmake --build "$build" -j "$(nproc)"
 find "$build" -name '*.gcda' -delete

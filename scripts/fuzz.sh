@@ -14,7 +14,8 @@ LIBKRC_WITH_FUZZ=1 ./scripts/deps.sh
 
 build=build/fuzz
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DLIBKRC_FUZZ=ON \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O1 -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+      -DLIBKRC_FUZZ=ON \
       -DLIBKRC_BUILD_TESTS=OFF -DLIBKRC_BUILD_EXAMPLES=OFF >/dev/null
 cmake --build "$build" --target fuzz_targets -j "$(nproc)"
 

@@ -7,10 +7,13 @@ one simple statement.  Mutants are applied one at a time to a scratch copy of
 the tree (never the working tree), the library is rebuilt incrementally
 (host, optimised, no sanitizers) and the host test programs run against it,
 the mutated family's own program first.  A mutant is killed when a test
-program fails or times out; mutants that do not compile are counted apart.
+program fails or times out; mutants that do not compile, and those that
+compile to a library identical to the unmutated one (code in a preprocessor
+branch not taken, a hint to the optimiser), are counted apart.
 The survivors are printed as `file:line: original -> mutant`.
 """
 import argparse
+import hashlib
 import os
 import random
 import re
@@ -92,7 +95,7 @@ def mutants_of(path):
         lines = f.read().split("\n")
     prev, out, compile_time = "", [], False
     for no, line in enumerate(lines, 1):
-        code = code_of(line)
+        code = code_of(line).rstrip().rstrip("\\")  # a macro's continuation lines too
         if code.lstrip().startswith("#") or not code.strip():
             continue
         # A static_assert is checked by the compiler, not by the tests.
@@ -105,7 +108,7 @@ def mutants_of(path):
             out.append((no, line, line[:a] + rep + line[b:]))
         if is_simple_statement(code, prev):
             indent = line[:len(line) - len(line.lstrip())]
-            out.append((no, line, indent + "{}"))
+            out.append((no, line, indent + ("{} \\" if line.rstrip().endswith("\\") else "{}")))
         prev = code
     return out
 
@@ -116,6 +119,11 @@ def run(cmd, cwd=None, timeout=None):
                               timeout=timeout).returncode
     except subprocess.TimeoutExpired:
         return "timeout"
+
+
+def digest(path):
+    with open(path, "rb") as f:
+        return hashlib.sha256(f.read()).hexdigest()
 
 
 def scratch_copy(dest):
@@ -148,8 +156,9 @@ def main():
     ap.add_argument("--keep", metavar="DIR", help="scratch directory to use and keep (reused if present)")
     args = ap.parse_args()
 
-    files = args.files or sorted(os.path.join("src", f) for f in os.listdir(os.path.join(ROOT, "src"))
-                                 if f.endswith(".cpp"))
+    files = args.files or sorted(os.path.relpath(os.path.join(d, f), ROOT)
+                                 for d, _, names in os.walk(os.path.join(ROOT, "src")) for f in names
+                                 if f.endswith((".cpp", ".h")))
     files = [os.path.relpath(os.path.abspath(f), ROOT) if os.path.exists(f) else f for f in files]
     plan = []
     rng = random.Random(args.seed)
@@ -179,8 +188,10 @@ def main():
         if run([t], timeout=args.timeout) != 0:
             sys.exit(f"the unmutated tree fails {t}; fix that first")
     print(f"baseline built and passing in {time.time() - t0:.0f} s", flush=True)
+    library = os.path.join(build, "liblibkrc.so")
+    original_library = digest(library)
 
-    survivors, killed, invalid = [], 0, 0
+    survivors, killed, invalid, unchanged = [], 0, 0, 0
     t0 = time.time()
     for i, (rel, no, old, new) in enumerate(plan, 1):
         path = os.path.join(scratch, rel)
@@ -196,6 +207,9 @@ def main():
         if run(["cmake", "--build", build, "--target", "libkrc"]) != 0:
             invalid += 1
             verdict = "does not compile"
+        elif digest(library) == original_library:
+            unchanged += 1
+            verdict = "same machine code"
         elif any(run([t], timeout=args.timeout) != 0 for t in order):
             killed += 1
             verdict = "killed"
@@ -211,7 +225,7 @@ def main():
 
     valid = killed + len(survivors)
     print(f"\n{len(plan)} mutants in {time.time() - t0:.0f} s: {killed} killed, {len(survivors)} survived, "
-          f"{invalid} did not compile; score {100.0 * killed / valid if valid else 100:.1f} %")
+          f"{invalid} did not compile, {unchanged} compiled to the same library; score {100.0 * killed / valid if valid else 100:.1f} %")
     if survivors:
         print("survivors:")
         for rel, no, old, new in survivors:
