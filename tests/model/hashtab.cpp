@@ -5,6 +5,7 @@
 // on receiving the operation's own key first.  The callbacks count calls.
 #include <libkrc/hashtab.h>
 
+#include <cstring>
 #include <vector>
 
 #include "model.h"
@@ -13,13 +14,8 @@ namespace krc_model {
 namespace {
 
 constexpr uint32_t kKeys = 48;
-struct Key {
-    uint32_t id;
-};
-struct Calls {
-    const void *probe;
-    int hash, equal;
-} *calls;  // the running harness's
+struct Key { uint32_t id; };
+struct Calls { const void *probe; int hash, equal; } *calls;  // the running harness's
 
 // Any value: the table must reduce it itself.
 uint32_t raw_hash(const void *key) { return static_cast<const Key *>(key)->id * 2654435761u; }
@@ -59,6 +55,7 @@ void walk(const HashTab &t, const Model &model, uint32_t count) {
 
 // A new table: the smallest prime bucket count not below 2 * capacity + 1, the free list down the pool.
 void init(HashTab &t, uint32_t capacity, uint32_t userdata) {
+    std::memset(&t, 0xA5, sizeof t);  // every field must be set
     MODEL_REQUIRE(HashTab_init(&t, hash, equal, capacity, userdata) == 1);
     uint32_t n = 2 * capacity + 1, d = 2;
     while (n > 3 && d * d <= n)

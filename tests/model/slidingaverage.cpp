@@ -19,6 +19,7 @@ SlidingAverage *make(uint8_t form, std::vector<uint32_t> &buf) {
     SlidingAverage *p = buf.empty() ? SlidingAverage_create(n) : SlidingAverage_inplace_create(buf.data(), bytes, n);
     MODEL_REQUIRE(p != nullptr && p->maxEntries == n);
     MODEL_REQUIRE(buf.empty() || p == static_cast<void *>(buf.data()));
+    MODEL_REQUIRE(buf.empty() || p->log == &buf[sizeof(SlidingAverage) / 4]);  // the log behind the structure
     return p;
 }
 
