@@ -12,7 +12,7 @@ static int key_equal(void *probe, void *stored) { return probe == stored; }
 
 // Seeded runs of tests/model/hashtab.cpp: capacities 0 to 39 against each key's values.
 TEST(HashTab, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 24; ++seed) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
         std::fprintf(stderr, "hashtab model seed %u\n", seed);
         krc_model::run_hashtab(krc_model::random_bytes(seed, 3000).data(), 3000);
     }

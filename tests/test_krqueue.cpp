@@ -8,7 +8,7 @@
 
 // Seeded runs of tests/model/krqueue.cpp: both forms, capacities 0 to 10, against a std::deque.
 TEST(Krqueue, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
+    for (uint32_t seed = 1; seed <= 64; ++seed) {
         std::fprintf(stderr, "krqueue model seed %u\n", seed);
         krc_model::run_krqueue(krc_model::random_bytes(seed, 2000).data(), 2000);
     }

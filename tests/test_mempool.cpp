@@ -8,7 +8,7 @@
 
 // Seeded runs of tests/model/mempool.cpp: 1 to 12 blocks of 1 to 24 bytes against a stack of free blocks.
 TEST(Mempool, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
+    for (uint32_t seed = 1; seed <= 64; ++seed) {
         std::fprintf(stderr, "mempool model seed %u\n", seed);
         krc_model::run_mempool(krc_model::random_bytes(seed, 2000).data(), 2000);
     }

@@ -12,7 +12,7 @@ const char kFile[] = "src/slidingaverage.cpp", kInPlace[] = "SlidingAverage_inpl
 
 // Seeded runs of tests/model/slidingaverage.cpp: both forms, windows of 1 to 16, against a std::deque.
 TEST(SlidingAverage, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
+    for (uint32_t seed = 1; seed <= 64; ++seed) {
         std::fprintf(stderr, "slidingaverage model seed %u\n", seed);
         krc_model::run_slidingaverage(krc_model::random_bytes(seed, 3000).data(), 3000);
     }
