@@ -23,8 +23,8 @@ SlidingAverage *make(uint8_t form, std::vector<uint32_t> &buf) {
     return p;
 }
 
-// About the integer part of the mean (integer division is exact for windows this short), each
-// square taken in double precision and truncated.
+// 0 until the window is full; then about m, the integer part of the mean (for windows this short
+// sum / n is exactly that), each square taken in double precision and truncated.
 uint32_t variance(const std::deque<uint32_t> &w, uint64_t sum, uint32_t n) {
     const int64_t m = w.size() == n ? static_cast<int64_t>(sum / n) : 0;
     uint64_t acc = 0;
