@@ -24,6 +24,7 @@ TEST(SlidingAverage, WorkedExamples) {
         {3, {7, kMax, kMax, kMax}, 4294967295.0, 0},  // wraps round the ring; the sum needs 64 bits
         {3, {1, 2, 6}, 3.0, 4},                       // samples below the mean count like those above
         {4, {0, 0, 0, 3}, 0.75, 2},                   // about 0 (9 / 4), not about 1 (7 / 4)
+        {3, {0, 0, kMax}, 1431655765.0, 1908874240},  // squares rounded to double (exact: 1908874354)
         {4, {}, 0.0, 0},
     };
     for (const auto &e : examples) {
