@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Mutation check of the host tests: single-token mutants of src/*.cpp.
+"""Mutation check of the host tests: single-token mutants of src/.
 
 Each mutant changes one token of one line (a relational or logical operator,
 a 0/1 or other integer constant by one, an increment, a negation) or deletes
@@ -148,7 +148,7 @@ def scratch_copy(dest):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    ap.add_argument("files", nargs="*", help="sources to mutate (default: every src/*.cpp)")
+    ap.add_argument("files", nargs="*", help="sources to mutate (default: every .cpp and .h under src/)")
     ap.add_argument("--sample", type=int, metavar="N", help="at most N mutants per file, chosen at random")
     ap.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     ap.add_argument("--timeout", type=float, default=30, help="seconds per test program (default 30)")
