@@ -1,0 +1,135 @@
+/// @file krc_detail.hpp
+/// @brief Helpers shared by the C++ wrappers: turning C++ callables into the
+/// C callbacks, and byte distances of data members.  Nothing here is part of
+/// the interface a program uses.
+#ifndef LIBKRC_KRC_DETAIL_HPP
+#define LIBKRC_KRC_DETAIL_HPP
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <type_traits>
+
+/// @cond INTERNAL
+namespace krc {
+namespace detail {
+
+// A C callback's context pointer for a callable living on the caller's stack:
+// the callable is passed by address, never copied and never allocated.
+template <class F>
+inline void *context(F &f) noexcept {
+    return const_cast<void *>(static_cast<const volatile void *>(std::addressof(f)));
+}
+
+template <class F>
+inline F &callable(void *ctx) noexcept {
+    return *static_cast<F *>(ctx);
+}
+
+template <class T>
+inline void *untyped(T *p) noexcept {
+    return const_cast<void *>(static_cast<const volatile void *>(p));
+}
+
+// A callback without a context pointer can only reach a callable that it can
+// make itself: an empty, default-constructible function object.
+template <class F>
+inline constexpr bool is_stateless_v = std::is_empty_v<F> && std::is_default_constructible_v<F>;
+
+template <class F>
+inline void require_stateless() noexcept {
+    static_assert(is_stateless_v<F>,
+                  "this C callback has no context pointer: pass an empty, default-constructible function object "
+                  "(a struct with operator(), a plain-function wrapper, or, from C++20 on, a lambda without captures)");
+}
+
+// Visitors may return void (go on) or anything testable (nonzero: go on).
+template <class F, class... A>
+inline unsigned int visit(F &f, A &&...a) {
+    if constexpr (std::is_void_v<std::invoke_result_t<F &, A...>>) {
+        f(static_cast<A &&>(a)...);
+        return 1u;
+    } else {
+        return f(static_cast<A &&>(a)...) ? 1u : 0u;
+    }
+}
+
+// An ordering for the C API from either a "less" predicate (bool) or a
+// three-way comparison (any signed integer, only its sign counts).  A "less"
+// costs a second call when the first one says "not less", since the C side
+// needs to tell "equal" from "greater".
+template <class Compare, class A>
+inline std::int32_t three_way(A a, A b) {
+    using R = std::invoke_result_t<Compare, A, A>;
+    if constexpr (std::is_same_v<R, bool>) {
+        return Compare{}(a, b) ? -1 : (Compare{}(b, a) ? 1 : 0);
+    } else {
+        static_assert(std::is_integral_v<R> && std::is_signed_v<R>,
+                      "a comparator returns bool (less) or a signed integer (three-way)");
+        if constexpr (sizeof(R) <= sizeof(std::int32_t)) {
+            return Compare{}(a, b);
+        } else {
+            const R r = Compare{}(a, b);
+            return r < 0 ? -1 : (r > 0 ? 1 : 0);
+        }
+    }
+}
+
+template <class M>
+struct member_traits;
+template <class C, class M>
+struct member_traits<M C::*> {
+    using class_type = C;
+    using member_type = M;
+};
+
+// Byte distance of a data member, from its member pointer, for record types
+// that can be probed in a constant expression (trivially destructible ones):
+// the member's address inside a constant probe object is matched against the
+// probe's bytes.
+template <class C>
+union member_probe {
+    unsigned char bytes[sizeof(C)];
+    C object;
+    constexpr member_probe() : bytes{} {}
+};
+
+template <auto Member>
+constexpr std::intptr_t constant_member_offset() {
+    using C = typename member_traits<decltype(Member)>::class_type;
+    constexpr member_probe<C> probe{};
+    const void *target = &(probe.object.*Member);
+    std::intptr_t found = -1;
+    for (std::size_t i = 0; i < sizeof(C); ++i)
+        if (static_cast<const void *>(&probe.bytes[i]) == target)
+            found = static_cast<std::intptr_t>(i);
+    return found;
+}
+
+template <auto Member>
+inline std::intptr_t member_offset() noexcept {
+    using C = typename member_traits<decltype(Member)>::class_type;
+    if constexpr (std::is_trivially_destructible_v<C>) {
+        constexpr std::intptr_t offset = constant_member_offset<Member>();
+        static_assert(offset >= 0, "the member lies inside its record");
+        return offset;
+    } else {
+        // Not probeable in a constant expression: the same address difference
+        // taken on uninitialised storage, which the compiler folds to a constant.
+        alignas(C) unsigned char storage[sizeof(C)];
+        C *record = reinterpret_cast<C *>(storage);
+        return reinterpret_cast<unsigned char *>(std::addressof(record->*Member)) - storage;
+    }
+}
+
+// A header initialiser takes a sample record and the address of its field;
+// neither is dereferenced, so any address plus the byte distance serves.
+inline void *displaced(void *base, std::intptr_t offset) noexcept {
+    return reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(base) + static_cast<std::uintptr_t>(offset));
+}
+
+}  // namespace detail
+}  // namespace krc
+/// @endcond
+
+#endif
