@@ -253,6 +253,10 @@ TEST(Cpp, CapturingCallablesReachTheCallbacks) {
         seen.push_back(*x);
         return *x != 8;  // stops on 8
     }));
+    // Small const callables travel inside the context pointer, others by
+    // address: a mutable one keeps its state from call to call either way.
+    EXPECT_FALSE(l.for_each([n = 0](int *) mutable { return ++n < 3; }));
+    EXPECT_EQ(l.count_if([&, big = std::array<int, 4>{}](int *x) { return *x + big[0] < limit; }), 2u);
     std::string joined;
     l.for_each([&](int *x) { joined += std::to_string(*x); }, [&] { joined += ','; });
     EXPECT_EQ(seen, (V{5, 2, 8, 2, 2, 8}));

@@ -7,23 +7,60 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <type_traits>
 
 /// @cond INTERNAL
 namespace krc {
 namespace detail {
 
-// A C callback's context pointer for a callable living on the caller's stack:
-// the callable is passed by address, never copied and never allocated.
-template <class F>
+// A callable reaches a C callback through its context pointer, never copied
+// to the heap.  A small callable that is trivially copyable and callable as
+// const (a lambda capturing one reference, say) travels inside the pointer
+// itself, so the callback reaches the captured state with no more loads than
+// a C callback given that state directly; any other callable travels by its
+// address on the caller's stack.
+template <class F, class... A>
+inline constexpr bool travels_by_value_v = std::is_trivially_copyable_v<F> && sizeof(F) <= sizeof(void *) &&
+                                           alignof(F) <= alignof(void *) && std::is_invocable_v<const F &, A...>;
+
+template <class F, class... A>
 inline void *context(F &f) noexcept {
-    return const_cast<void *>(static_cast<const volatile void *>(std::addressof(f)));
+    if constexpr (travels_by_value_v<F, A...>) {
+        void *ctx = nullptr;
+        std::memcpy(&ctx, std::addressof(f), sizeof(F));
+        return ctx;
+    } else {
+        return const_cast<void *>(static_cast<const volatile void *>(std::addressof(f)));
+    }
 }
 
-template <class F>
-inline F &callable(void *ctx) noexcept {
-    return *static_cast<F *>(ctx);
+// Calls the callable that context<F, A...>() packed into ctx.
+template <class F, class... A>
+inline decltype(auto) call(void *ctx, A... a) {
+    if constexpr (travels_by_value_v<F, A...>) {
+        struct bytes_of_f {
+            unsigned char b[sizeof(F)];
+        } bytes;
+        std::memcpy(&bytes, &ctx, sizeof(F));
+        return __builtin_bit_cast(std::remove_cv_t<F>, bytes)(static_cast<A &&>(a)...);
+    } else {
+        return (*static_cast<F *>(ctx))(static_cast<A &&>(a)...);
+    }
+}
+
+// As call, for a visitor: void results and testable results alike become
+// the C convention, nonzero to go on.
+template <class F, class... A>
+inline unsigned int call_visitor(void *ctx, A... a) {
+    if constexpr (std::is_void_v<decltype(call<F, A...>(ctx, static_cast<A &&>(a)...))>) {
+        call<F, A...>(ctx, static_cast<A &&>(a)...);
+        return 1u;
+    } else {
+        return call<F, A...>(ctx, static_cast<A &&>(a)...) ? 1u : 0u;
+    }
 }
 
 template <class T>

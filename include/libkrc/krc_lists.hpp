@@ -210,8 +210,8 @@ public:
     template <class Pred>
     iterator find_if(Pred &&pred) const {
         using F = std::remove_reference_t<Pred>;
-        return iterator(list_find(l_, detail::context(pred), [](void *key, void *data) -> int {
-            return detail::callable<F>(key)(static_cast<T *>(data)) ? 0 : 1;
+        return iterator(list_find(l_, detail::context<F, T *>(pred), [](void *key, void *data) -> int {
+            return detail::call<F, T *>(key, static_cast<T *>(data)) ? 0 : 1;
         }));
     }
     /// @param pred callable(T *) -> bool, called once per element.
@@ -219,7 +219,7 @@ public:
     template <class Pred>
     std::uint32_t count_if(Pred &&pred) const {
         using F = std::remove_reference_t<Pred>;
-        return list_count(l_, pred_thunk<F>, detail::context(pred));
+        return list_count(l_, pred_thunk<F>, detail::context<F, T *>(pred));
     }
 
     /// @brief Calls @p f on every element, first to last (list_foreach).
@@ -227,7 +227,8 @@ public:
     /// @return false when @p f stopped the walk.
     template <class F>
     bool for_each(F &&f) const {
-        return list_foreach(l_, detail::context(f), visit_thunk<std::remove_reference_t<F>>) != 0;
+        using V = std::remove_reference_t<F>;
+        return list_foreach(l_, detail::context<V, T *>(f), visit_thunk<V>) != 0;
     }
     /// @brief Calls @p f on every element, and @p sep between two of them
     /// (list_foreach_sep).
@@ -252,7 +253,8 @@ public:
     /// @return false when @p f stopped the walk.
     template <class F>
     bool for_each_reversed(F &&f) const {
-        return list_foreach_reversed(l_, detail::context(f), visit_thunk<std::remove_reference_t<F>>) != 0;
+        using V = std::remove_reference_t<F>;
+        return list_foreach_reversed(l_, detail::context<V, T *>(f), visit_thunk<V>) != 0;
     }
 
     /// @brief Unlinks the node at @p pos (list_remove_node); its element is untouched.
@@ -293,14 +295,16 @@ public:
     ///         holds none when an allocation failed.
     template <class Pred>
     list filter(Pred &&pred) const {
-        return list(sublist_create(l_, pred_thunk<std::remove_reference_t<Pred>>, detail::context(pred)));
+        using F = std::remove_reference_t<Pred>;
+        return list(sublist_create(l_, pred_thunk<F>, detail::context<F, T *>(pred)));
     }
     /// @param pred callable(T *) -> bool.
     /// @return a sublist of the elements not satisfying @p pred
     ///         (sublist_create_neg); holds none when an allocation failed.
     template <class Pred>
     list filter_out(Pred &&pred) const {
-        return list(sublist_create_neg(l_, pred_thunk<std::remove_reference_t<Pred>>, detail::context(pred)));
+        using F = std::remove_reference_t<Pred>;
+        return list(sublist_create_neg(l_, pred_thunk<F>, detail::context<F, T *>(pred)));
     }
     /// @return a sublist sharing every element (sublist_copy); holds none
     ///         when an allocation failed.
@@ -344,11 +348,11 @@ private:
 
     template <class F>
     static unsigned int pred_thunk(void *data, void *ctx) {
-        return detail::callable<F>(ctx)(static_cast<T *>(data)) ? 1u : 0u;
+        return detail::call<F, T *>(ctx, static_cast<T *>(data)) ? 1u : 0u;
     }
     template <class F>
     static unsigned int visit_thunk(void *ctx, void *data) {
-        return detail::visit(detail::callable<F>(ctx), static_cast<T *>(data));
+        return detail::call_visitor<F, T *>(ctx, static_cast<T *>(data));
     }
     template <class D>
     static void destroy_thunk(void *data) {
