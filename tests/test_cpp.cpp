@@ -57,6 +57,8 @@ struct next_int {
     int *operator()(int *a) const { return a + 1; }
 };
 
+bool is_two(int *x) { return *x == 2; }
+
 template <class Range>
 std::vector<int> values(const Range &r) {
     std::vector<int> out;
@@ -263,6 +265,7 @@ TEST(Cpp, CapturingCallablesReachTheCallbacks) {
     EXPECT_EQ(joined, "5,2,8,2");
     EXPECT_EQ(*l.find_if([&](int *x) { return *x > limit + 2; }), &xs[2]);
     EXPECT_EQ(l.find_if([&](int *x) { return *x > 100; }), l.end());
+    EXPECT_EQ(l.count_if(is_two), 2u);  // a plain function
     EXPECT_EQ(l.count_if([&](int *x) { return *x < limit; }), 2u);
     EXPECT_EQ(values(l.filter([&](int *x) { return *x < limit; })), (V{2, 2}));
     EXPECT_EQ(values(l.filter_out([&](int *x) { return *x < limit; })), (V{5, 8}));

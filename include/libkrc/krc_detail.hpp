@@ -21,14 +21,19 @@ namespace detail {
 // const (a lambda capturing one reference, say) travels inside the pointer
 // itself, so the callback reaches the captured state with no more loads than
 // a C callback given that state directly; any other callable travels by its
-// address on the caller's stack.
+// address on the caller's stack.  A plain function travels as its address.
 template <class F, class... A>
 inline constexpr bool travels_by_value_v = std::is_trivially_copyable_v<F> && sizeof(F) <= sizeof(void *) &&
                                            alignof(F) <= alignof(void *) && std::is_invocable_v<const F &, A...>;
 
 template <class F, class... A>
 inline void *context(F &f) noexcept {
-    if constexpr (travels_by_value_v<F, A...>) {
+    if constexpr (std::is_function_v<F>) {  // a plain function: its address travels
+        F *fn = &f;
+        void *ctx = nullptr;
+        std::memcpy(&ctx, &fn, sizeof fn);
+        return ctx;
+    } else if constexpr (travels_by_value_v<F, A...>) {
         void *ctx = nullptr;
         std::memcpy(&ctx, std::addressof(f), sizeof(F));
         return ctx;
@@ -40,7 +45,11 @@ inline void *context(F &f) noexcept {
 // Calls the callable that context<F, A...>() packed into ctx.
 template <class F, class... A>
 inline decltype(auto) call(void *ctx, A... a) {
-    if constexpr (travels_by_value_v<F, A...>) {
+    if constexpr (std::is_function_v<F>) {
+        F *fn;
+        std::memcpy(&fn, &ctx, sizeof fn);
+        return fn(static_cast<A &&>(a)...);
+    } else if constexpr (travels_by_value_v<F, A...>) {
         struct bytes_of_f {
             unsigned char b[sizeof(F)];
         } bytes;
