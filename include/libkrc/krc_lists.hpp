@@ -113,14 +113,18 @@ inline T *self(T *e) noexcept {
 /// destructor releases the nodes and the header through the list's hooks
 /// and hands no element to anyone (use clear(D) first for elements the list
 /// should give back).  A list whose creation failed, and a moved-from one,
-/// holds no list: operator bool is false, and any operation on it aborts
-/// through the library's "lst != NULL" check.
+/// holds no list: operator bool is false.  Test it before use: on such a
+/// handle an operation whose C function checks "lst != NULL" aborts there,
+/// and one whose C function checks nothing (size, empty, the derived-list
+/// copies) is not allowed.
 ///
 /// Callables receive T * (null is a valid element).  Visitors, predicates
-/// and find_if take any callable, captures included: it is passed by
-/// address through the C context pointer, never copied or allocated.  The C
-/// callbacks without a context pointer (sort, map, copy and destructors)
-/// need an empty, default-constructible function object.
+/// and find_if take any callable, captures included, and plain functions:
+/// the callable goes through the C context pointer (by address, or, when it
+/// is small, trivially copyable and const-callable, inside the pointer
+/// itself) and is never allocated.  The C callbacks without a context
+/// pointer (sort, map, copy and destructors) need an empty,
+/// default-constructible function object.
 ///
 /// @tparam T the element type; the list stores T *.
 template <class T>
