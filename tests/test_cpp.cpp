@@ -278,6 +278,8 @@ TEST(Cpp, StatelessComparatorsAndDestructors) {
     krc::list<int> l;
     for (int &x : xs)
         ASSERT_TRUE(l.push_back(&x));
+    l.sort([](int *a, int *b) { return *a > *b; });  // a lambda without captures will do
+    EXPECT_EQ(values(l), (V{3, 2, 1, 1}));
     l.sort<int_less>();  // a "less" keeps equal elements in order
     EXPECT_EQ(values(l), (V{1, 1, 2, 3}));
     EXPECT_EQ(l.at(0), &xs[1]);
@@ -294,7 +296,8 @@ TEST(Cpp, StatelessComparatorsAndDestructors) {
     for (int i = 0; i < 5; ++i)
         r[i].v = q[i].v = V{4, 2, 9, 2, 1}[static_cast<size_t>(i)];
     krc::slist<Rec, &Rec::link, rec_less> a;
-    krc::dlist<Rec, &Rec::next, &Rec::prev, rec_three_way> b;
+    auto three_way = [](const Rec &x, const Rec &y) { return rec_three_way{}(x, y); };
+    krc::dlist<Rec, &Rec::next, &Rec::prev, decltype(three_way)> b;
     for (int i = 0; i < 5; ++i) {
         a.insert_sorted(&r[i]);
         b.insert_sorted(&q[i]);

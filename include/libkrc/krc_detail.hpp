@@ -78,15 +78,30 @@ inline void *untyped(T *p) noexcept {
 }
 
 // A callback without a context pointer can only reach a callable that it can
-// make itself: an empty, default-constructible function object.
+// make itself: an empty function object that is default-constructible or,
+// like a lambda without captures before C++20, trivially copyable (an empty
+// object has no value to copy, so one is made from a blank byte).
 template <class F>
-inline constexpr bool is_stateless_v = std::is_empty_v<F> && std::is_default_constructible_v<F>;
+inline constexpr bool is_stateless_v =
+    std::is_empty_v<F> && (std::is_default_constructible_v<F> || std::is_trivially_copyable_v<F>);
 
 template <class F>
 inline void require_stateless() noexcept {
     static_assert(is_stateless_v<F>,
-                  "this C callback has no context pointer: pass an empty, default-constructible function object "
-                  "(a struct with operator(), a plain-function wrapper, or, from C++20 on, a lambda without captures)");
+                  "this C callback has no context pointer: pass an empty function object "
+                  "(a struct with operator(), or a lambda without captures)");
+}
+
+template <class F>
+inline F stateless() noexcept {
+    if constexpr (std::is_default_constructible_v<F>) {
+        return F{};
+    } else {
+        struct blank {
+            unsigned char b[sizeof(F)];
+        } bytes{};
+        return __builtin_bit_cast(F, bytes);
+    }
 }
 
 // Visitors may return void (go on) or anything testable (nonzero: go on).
@@ -108,14 +123,14 @@ template <class Compare, class A>
 inline std::int32_t three_way(A a, A b) {
     using R = std::invoke_result_t<Compare, A, A>;
     if constexpr (std::is_same_v<R, bool>) {
-        return Compare{}(a, b) ? -1 : (Compare{}(b, a) ? 1 : 0);
+        return stateless<Compare>()(a, b) ? -1 : (stateless<Compare>()(b, a) ? 1 : 0);
     } else {
         static_assert(std::is_integral_v<R> && std::is_signed_v<R>,
                       "a comparator returns bool (less) or a signed integer (three-way)");
         if constexpr (sizeof(R) <= sizeof(std::int32_t)) {
-            return Compare{}(a, b);
+            return stateless<Compare>()(a, b);
         } else {
-            const R r = Compare{}(a, b);
+            const R r = stateless<Compare>()(a, b);
             return r < 0 ? -1 : (r > 0 ? 1 : 0);
         }
     }

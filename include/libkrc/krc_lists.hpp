@@ -123,8 +123,8 @@ inline T *self(T *e) noexcept {
 /// the callable goes through the C context pointer (by address, or, when it
 /// is small, trivially copyable and const-callable, inside the pointer
 /// itself) and is never allocated.  The C callbacks without a context
-/// pointer (sort, map, copy and destructors) need an empty,
-/// default-constructible function object.
+/// pointer (sort, map, copy and destructors) need a stateless one: an
+/// empty function object, such as a lambda without captures.
 ///
 /// @tparam T the element type; the list stores T *.
 template <class T>
@@ -270,7 +270,7 @@ public:
     /// @param pos a position of this list, not the end.
     /// @return the position that followed it.
     template <class D>
-    iterator erase(iterator pos, D = D{}) noexcept {
+    iterator erase(iterator pos, D) noexcept {
         detail::require_stateless<D>();
         return iterator(list_delete(l_, pos.node(), destroy_thunk<D>));
     }
@@ -289,9 +289,16 @@ public:
     /// @tparam Less stateless function object: (T *, T *) -> bool "a before b",
     ///              or a three-way comparison returning a signed integer.
     template <class Less>
-    void sort(Less = Less{}) noexcept {
+    void sort() noexcept {
         detail::require_stateless<Less>();
         list_sort(l_, order_thunk<Less>);
+    }
+    /// @brief As sort<Less>(), the ordering given as an object (a lambda
+    /// without captures, say).
+    /// @tparam Less as for sort<Less>().
+    template <class Less>
+    void sort(Less) noexcept {
+        sort<Less>();
     }
 
     /// @param pred callable(T *) -> bool.
@@ -317,12 +324,21 @@ public:
     /// @return a sublist of the adaptor's results (sublist_adaptor); holds
     ///         none when an allocation failed.
     template <class Adaptor>
-    auto map(Adaptor = Adaptor{}) const noexcept {
+    auto map() const noexcept {
         detail::require_stateless<Adaptor>();
         using R = std::invoke_result_t<Adaptor, T *>;
         static_assert(std::is_pointer_v<R>, "the adaptor returns a pointer");
         using U = std::remove_pointer_t<R>;
-        return list<U>::adopt(sublist_adaptor(l_, [](void *data) { return detail::untyped(Adaptor{}(static_cast<T *>(data))); }));
+        return list<U>::adopt(sublist_adaptor(l_, [](void *data) {
+            return detail::untyped(detail::stateless<Adaptor>()(static_cast<T *>(data)));
+        }));
+    }
+    /// @brief As map<Adaptor>(), the adaptor given as an object.
+    /// @tparam Adaptor as for map<Adaptor>().
+    /// @return as map<Adaptor>().
+    template <class Adaptor>
+    auto map(Adaptor) const noexcept {
+        return map<Adaptor>();
     }
     /// @brief Deep copy (list_copy): a new ordinary list of copies.
     /// @tparam Copier     stateless function object: T * -> T * (null is a failure).
@@ -330,11 +346,20 @@ public:
     ///                    receives every copy already made.
     /// @return the copy; holds none when a copy or an allocation failed.
     template <class Copier, class Destructor>
-    list copy(Copier = Copier{}, Destructor = Destructor{}) const noexcept {
+    list copy() const noexcept {
         detail::require_stateless<Copier>();
         detail::require_stateless<Destructor>();
         return list(list_copy(
-            l_, [](void *data) { return detail::untyped(Copier{}(static_cast<T *>(data))); }, destroy_thunk<Destructor>));
+            l_, [](void *data) { return detail::untyped(detail::stateless<Copier>()(static_cast<T *>(data))); },
+            destroy_thunk<Destructor>));
+    }
+    /// @brief As copy<Copier, Destructor>(), the callables given as objects.
+    /// @tparam Copier     as for copy<Copier, Destructor>().
+    /// @tparam Destructor as for copy<Copier, Destructor>().
+    /// @return as copy<Copier, Destructor>().
+    template <class Copier, class Destructor>
+    list copy(Copier, Destructor) const noexcept {
+        return copy<Copier, Destructor>();
     }
     /// @brief Appends @p other's elements and releases it (list_merge).
     /// @param other a different list; left holding none on success.
@@ -360,13 +385,13 @@ private:
     }
     template <class D>
     static void destroy_thunk(void *data) {
-        D{}(static_cast<T *>(data));
+        detail::stateless<D>()(static_cast<T *>(data));
     }
     template <class Less>
     static int order_thunk(void *a, void *b) {
         using R = std::invoke_result_t<Less, T *, T *>;
         if constexpr (std::is_same_v<R, bool>)
-            return Less{}(static_cast<T *>(b), static_cast<T *>(a)) ? 1 : 0;
+            return detail::stateless<Less>()(static_cast<T *>(b), static_cast<T *>(a)) ? 1 : 0;
         else
             return detail::three_way<Less, T *>(static_cast<T *>(a), static_cast<T *>(b));
     }

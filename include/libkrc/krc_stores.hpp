@@ -142,7 +142,7 @@ struct default_hash {
 /// destructor HashTab_destroy.  Keys and values are the caller's pointers,
 /// never copied or released; a stored key must stay valid and unchanged
 /// while it is stored.  Hash and Equal become the C callbacks, so they are
-/// empty, default-constructible function objects.
+/// empty function objects (a lambda without captures will do).
 ///
 /// @tparam K     the key type.
 /// @tparam V     the value type; the table stores V *.
@@ -151,7 +151,7 @@ struct default_hash {
 template <class K, class V, class Hash = default_hash<K>, class Equal = std::equal_to<K>>
 class hash_map {
     static_assert(detail::is_stateless_v<Hash> && detail::is_stateless_v<Equal>,
-                  "Hash and Equal become C callbacks: empty, default-constructible function objects");
+                  "Hash and Equal become C callbacks: empty function objects");
 
 public:
     /// @brief A table of @p capacity entries (HashTab_init).
@@ -201,9 +201,9 @@ public:
     bool empty() const noexcept { return h_.count == 0; }
 
 private:
-    static std::uint32_t hash(void *key, std::uint32_t) { return Hash{}(*static_cast<const K *>(key)); }
+    static std::uint32_t hash(void *key, std::uint32_t) { return detail::stateless<Hash>()(*static_cast<const K *>(key)); }
     static int equal(void *probe, void *stored) {
-        return Equal{}(*static_cast<const K *>(probe), *static_cast<const K *>(stored)) ? 1 : 0;
+        return detail::stateless<Equal>()(*static_cast<const K *>(probe), *static_cast<const K *>(stored)) ? 1 : 0;
     }
 
     HashTab h_;
