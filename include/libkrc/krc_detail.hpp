@@ -178,7 +178,7 @@ inline std::intptr_t member_offset() noexcept {
         // Not probeable in a constant expression: the same address difference
         // taken on uninitialised storage, which the compiler folds to a constant.
         alignas(C) unsigned char storage[sizeof(C)];
-        C *record = reinterpret_cast<C *>(storage);
+        C *record = static_cast<C *>(static_cast<void *>(storage));
         return reinterpret_cast<unsigned char *>(std::addressof(record->*Member)) - storage;
     }
 }

@@ -140,9 +140,9 @@ public:
     list() noexcept : l_(list_new(nullptr, nullptr)) {}
     /// @brief An empty list using the given hooks, taken over by every list
     /// derived from it.
-    /// @param alloc   allocation hook; null selects malloc.
-    /// @param release release hook; null selects free.
-    list(list_alloc_fn alloc, list_free_fn release) noexcept : l_(list_new(alloc, release)) {}
+    /// @param alloc_hook   allocation hook; null selects malloc.
+    /// @param release_hook release hook; null selects free.
+    list(list_alloc_fn alloc_hook, list_free_fn release_hook) noexcept : l_(list_new(alloc_hook, release_hook)) {}
     /// @brief Takes ownership of a C list (or of null).
     /// @param lst a list from list_new or a derived-list function, or null.
     /// @return the owning handle.
