@@ -186,7 +186,8 @@ inline std::intptr_t member_offset() noexcept {
 // A header initialiser takes a sample record and the address of its field;
 // neither is dereferenced, so any address plus the byte distance serves.
 inline void *displaced(void *base, std::intptr_t offset) noexcept {
-    return reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(base) + static_cast<std::uintptr_t>(offset));
+    const std::uintptr_t address = reinterpret_cast<std::uintptr_t>(base) + static_cast<std::uintptr_t>(offset);
+    return reinterpret_cast<void *>(address);  // NOLINT(performance-no-int-to-ptr): never dereferenced
 }
 
 }  // namespace detail

@@ -54,7 +54,7 @@ public:
     }
     /// @brief Steps to the neighbour.
     /// @return the position before the step.
-    node_iterator operator++(int) noexcept {
+    node_iterator operator++(int) noexcept {  // NOLINT(cert-dcl21-cpp): non-const, as the standard iterators
         node_iterator before = *this;
         ++*this;
         return before;
