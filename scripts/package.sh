@@ -107,7 +107,7 @@ for arch in $archs; do
     stage=$out/$arch/stage
     echo "== $arch"
     # shellcheck disable=SC2086
-    cmake -S . -B "$build" $toolchain -DCMAKE_BUILD_TYPE=Release -DLIBKRC_BUILD_TESTS=OFF \
+    cmake --no-warn-unused-cli -S . -B "$build" $toolchain -DCMAKE_BUILD_TYPE=Release -DLIBKRC_BUILD_TESTS=OFF \
           -DLIBKRC_BUILD_EXAMPLES=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/$triplet >/dev/null
     cmake --build "$build" -j "$(nproc)"
     version=$(sed -n 's/^Version: *//p' "$build/libkrc.pc")
@@ -148,7 +148,7 @@ for arch in $archs; do
 
     if command -v lintian >/dev/null; then
         echo "lintian:"
-        lintian --no-tag-display-limit "$out/liblibkrc_${version}_$arch.deb" \
+        lintian --tag-display-limit 0 "$out/liblibkrc_${version}_$arch.deb" \
                 "$out/liblibkrc-dev_${version}_$arch.deb" || { echo "lintian reported errors" >&2; exit 1; }
     fi
 done
