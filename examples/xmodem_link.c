@@ -28,23 +28,37 @@ const char *xm_name(int byte) {
     return krclib_search_str_uint_map(control_names, (uint32_t)byte);
 }
 
-int xm_read_byte(int timeout_ms) {
+/* Waits up to timeout_ms for input: 1 when some is there (or the input is
+ * closed), 0 on time-out. */
+static int input_ready(int timeout_ms) {
     struct pollfd in;
-    uint8_t byte;
-    ssize_t n;
     int ready;
-
     in.fd = STDIN_FILENO;
     in.events = POLLIN;
     do
         ready = poll(&in, 1, timeout_ms);
     while (ready < 0 && errno == EINTR);
-    if (ready == 0)
+    return ready != 0;
+}
+
+uint32_t xm_read(uint8_t *bytes, uint32_t n, int gap_ms) {
+    uint32_t got = 0;
+    while (got < n && input_ready(gap_ms)) {
+        ssize_t r = read(STDIN_FILENO, bytes + got, n - got);
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            break;
+        got += (uint32_t)r;
+    }
+    return got;
+}
+
+int xm_read_byte(int timeout_ms) {
+    uint8_t byte;
+    if (!input_ready(timeout_ms))
         return XM_TIMEOUT;
-    do
-        n = read(STDIN_FILENO, &byte, 1);
-    while (n < 0 && errno == EINTR);
-    return n == 1 ? byte : XM_CLOSED;
+    return xm_read(&byte, 1, 0) == 1 ? byte : XM_CLOSED;
 }
 
 void xm_purge(int timeout_ms) {

@@ -51,6 +51,10 @@ const char *xm_name(int byte);
  * one, XM_CLOSED at end of input. */
 int xm_read_byte(int timeout_ms);
 
+/* Reads up to n bytes of standard input, waiting at most gap_ms for each
+ * piece; returns the number read, n unless the input paused or ended. */
+uint32_t xm_read(uint8_t *bytes, uint32_t n, int gap_ms);
+
 /* Reads input until it has been quiet for timeout_ms (clears a garbled
  * block's remains before a NAK). */
 void xm_purge(int timeout_ms);

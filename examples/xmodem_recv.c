@@ -63,16 +63,9 @@ static int write_oldest(receiver *r, int last) {
 /* Reads the rest of a block whose first byte was start into block; 0 when
  * the sender paused too long inside it. */
 static int read_frame(xm_block *block, int start) {
-    uint32_t i;
     block->size = start == XM_STX ? XM_LARGE : XM_SMALL;
     block->frame[0] = (uint8_t)start;
-    for (i = 1; i < block->size + 5; i++) {
-        int c = xm_read_byte(XM_BYTE_MS);
-        if (c < 0)
-            return 0;
-        block->frame[i] = (uint8_t)c;
-    }
-    return 1;
+    return xm_read(block->frame + 1, block->size + 4, XM_BYTE_MS) == block->size + 4;
 }
 
 typedef enum { GOT_BLOCK, GOT_REPEAT, GOT_BAD, GOT_LOST } outcome;

@@ -101,14 +101,14 @@ for arch in $archs; do
         amd64) triplet=x86_64-linux-gnu toolchain= ;;
         *) echo "package.sh: unknown architecture $arch (armhf or amd64)" >&2; exit 2 ;;
     esac
-    objdump=objdump
-    [ "$arch" = armhf ] && objdump=$triplet-objdump
+    objdump=$triplet-objdump
     build=$out/$arch/build
     stage=$out/$arch/stage
     echo "== $arch"
     # shellcheck disable=SC2086
     cmake --no-warn-unused-cli -S . -B "$build" $toolchain -DCMAKE_BUILD_TYPE=Release -DLIBKRC_BUILD_TESTS=OFF \
-          -DLIBKRC_BUILD_EXAMPLES=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/$triplet >/dev/null
+          -DLIBKRC_BUILD_EXAMPLES=OFF -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib/$triplet \
+          -DCMAKE_SHARED_LINKER_FLAGS="-Wl,-z,relro -Wl,-z,now" >/dev/null
     cmake --build "$build" -j "$(nproc)"
     version=$(sed -n 's/^Version: *//p' "$build/libkrc.pc")
     rm -rf "$stage" "$out/$arch/liblibkrc" "$out/$arch/liblibkrc-dev"
@@ -118,10 +118,13 @@ for arch in $archs; do
     # liblibkrc: the shared library, its ldconfig trigger and its symbols.
     lib=$out/$arch/liblibkrc
     mkdir -p "$lib/DEBIAN" "$lib/$libdir"
-    cp "$stage/$libdir/liblibkrc.so" "$lib/$libdir/"
+    # Stripped as Debian strips shared libraries.
+    "$triplet-strip" --remove-section=.comment --remove-section=.note --strip-unneeded \
+        -o "$lib/$libdir/liblibkrc.so" "$stage/$libdir/liblibkrc.so"
     install_docs "$lib" liblibkrc
     echo "activate-noawait ldconfig" >"$lib/DEBIAN/triggers"
     { echo "liblibkrc.so liblibkrc #MINVER#"
+      echo "* Build-Depends-Package: liblibkrc-dev"
       LC_ALL=C sort tests/abi/*.syms | sed "s/.*/ &@Base $version/"; } >"$lib/DEBIAN/symbols"
     write_control "$lib" liblibkrc libs "$(libc_dependency "$objdump" "$lib/$libdir/liblibkrc.so")" \
         "small exact containers and utilities (shared library)" \

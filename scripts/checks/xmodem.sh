@@ -48,6 +48,8 @@ transfer() { # label, sender, receiver, received file, expected file, [corrupt o
                  "$2" "$3" 2>relay.log) && cmp -s "$4" "$5" &&
        { [ -z "${7:-}" ] || grep -q "$8" "$7"; }; then
         printf '%-28s %7s bytes  %6ss  ok\n' "$1" "$(stat -c %s "$5")" "$seconds"
+        [ "$(stat -c %s "$5")" -lt 102400 ] || grep -h '^xmodem_[a-z]*: \(sent\|received\)' send.log recv.log |
+            sed 's/^/    /'
     else
         printf '%-28s %7s bytes  FAILED\n' "$1" "$(stat -c %s "$5")"
         cat relay.log send.log recv.log
