@@ -14,10 +14,12 @@
  * list_free never pass its data to a destructor.  Everything else works on it
  * as on an ordinary list.
  *
- * Checks: a function that asserts anything asserts its list pointer first
- * ("lst != NULL"), then what it names; operations noted as "no checks"
- * trust their arguments.  A violated check prints the failed expression and
- * aborts, in every build.  Nothing here takes a lock.
+ * Checks: every function that takes a list lst asserts lst != NULL before
+ * anything else (reported as "lst" where the function says "Asserts lst"),
+ * except list_free (a null lst does nothing) and the operations noted as
+ * "no checks", which trust their arguments; further checks are named per
+ * function, in the order they are tested.  A violated check prints the
+ * failed expression and aborts, in every build.  Nothing here takes a lock.
  *
  * Callbacks: wherever a callback is called for a node, the link to the next
  * node is read after it returns, so a callback may append but must not
