@@ -138,7 +138,10 @@ for arch in $archs; do
     mkdir -p "$dev/DEBIAN" "$dev/$libdir"
     cp -a "$stage/usr/include" "$dev/usr/"
     cp -a "$stage/$libdir/cmake" "$stage/$libdir/pkgconfig" "$dev/$libdir/"
-    [ -f "$stage/$libdir/liblibkrc.a" ] && cp "$stage/$libdir/liblibkrc.a" "$dev/$libdir/"
+    if [ -f "$stage/$libdir/liblibkrc.a" ]; then
+        "$triplet-strip" --strip-debug --remove-section=.comment --remove-section=.note \
+            --enable-deterministic-archives -o "$dev/$libdir/liblibkrc.a" "$stage/$libdir/liblibkrc.a"
+    fi
     install_manpages "$dev/usr/share/man/man3"
     install_docs "$dev" liblibkrc-dev
     write_control "$dev" liblibkrc-dev libdevel "liblibkrc (= $version)" \
