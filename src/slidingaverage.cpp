@@ -17,6 +17,15 @@ constexpr uint32_t kMaxWindow = UINT32_MAX / sizeof(uint32_t);
 constexpr bool kWidePointers = sizeof(void *) > 4;
 static_assert(!kWidePointers || alignof(SlidingAverage) <= 8, "an 8-byte aligned buffer suffices");
 
+// v as a double, rounded to nearest: the high half scaled by 2^32 is exact,
+// so the one addition is the only rounding.  Spares the 32-bit target the
+// software 64-bit conversion routine, which brings the whole software
+// floating-point adder with it.
+inline double to_double(uint64_t v) {
+    return static_cast<double>(static_cast<uint32_t>(v >> 32)) * 4294967296.0 +
+           static_cast<double>(static_cast<uint32_t>(v));
+}
+
 // Sets up a window whose log is in place: stores the length and empties it.
 SlidingAverage *start(SlidingAverage *p, uint32_t *log, uint32_t maxEntries) {
     p->log = log;
@@ -83,14 +92,16 @@ extern "C" void SlidingAverage_Add(SlidingAverage *p, uint32_t sample) {
         ++p->noOfEntries;
     }
     slot = sample;
-    p->nextIndex = (p->nextIndex + 1) % p->maxEntries;
+    // (nextIndex + 1) mod maxEntries by a compare, as nextIndex < maxEntries.
+    const uint32_t next = p->nextIndex + 1;
+    p->nextIndex = next >= p->maxEntries ? 0 : next;
 }
 
 extern "C" double SlidingAverage_GetAverage(SlidingAverage *p) {
     KRC_CHECK(p);
     if (p->noOfEntries == 0)
         return 0.0;
-    return static_cast<double>(p->sum) / static_cast<double>(p->noOfEntries);
+    return to_double(p->sum) / static_cast<double>(p->noOfEntries);
 }
 
 extern "C" uint32_t SlidingAverage_NoOfEntries(SlidingAverage *p) {
@@ -106,8 +117,9 @@ extern "C" uint32_t SlidingAverage_GetVariance(SlidingAverage *p) {
     const auto m = static_cast<uint32_t>(SlidingAverage_GetAverage(p));
     uint64_t acc = 0;
     for (uint32_t i = 0; i < p->maxEntries; ++i) {
-        // |d| < 2^32, so d * d stays below 2^64 even after rounding to double.
-        const auto d = static_cast<double>(static_cast<int64_t>(p->log[i]) - static_cast<int64_t>(m));
+        // |d| < 2^32, so d is exact in a double and d * d stays below 2^64
+        // even after rounding.
+        const double d = static_cast<double>(p->log[i]) - static_cast<double>(m);
         acc += static_cast<uint64_t>(d * d);
     }
     return static_cast<uint32_t>(acc / p->noOfEntries);
