@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user googletest"
-[ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev"
+[ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev libglib2.0-dev libboost-dev pkg-config python3"
 
 missing=""
 for p in $packages; do
