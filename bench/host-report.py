@@ -23,10 +23,16 @@ def load(build, directory):
         runs.append(times)
     return runs
 
+def order(directory):
+    """Benchmark names in the order the program registers them."""
+    path = sorted(glob.glob(f"{directory}/host_shared-*.json"))[0]
+    index = {b["run_name"]: b["family_index"] for b in json.load(open(path))["benchmarks"]}
+    return sorted(index, key=index.get)
+
 def main(directory):
     builds = {b: load(b, directory) for b in ("shared", "static")}
     rows = []
-    for name in builds["shared"][0]:
+    for name in order(directory):
         row = name.split("/")[0]
         if row not in rows:
             rows.append(row)
