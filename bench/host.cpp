@@ -396,7 +396,7 @@ Register w1("walk", "krc", [](uint64_t ops) {
     list_free(lst, nullptr);
     return sum;
 });
-Register w2("walk", "GQueue", [](uint64_t ops) {
+Register w2("walk", "GList", [](uint64_t ops) {
     GQueue q = G_QUEUE_INIT;
     for (uint32_t k = 0; k < kWalk; ++k)
         g_queue_push_tail(&q, item(k));
