@@ -2,40 +2,29 @@
 #   LIB        path of liblibkrc.so
 #   NM         nm for the library's target
 #   READELF    readelf for the library's target
-#   SYMS_DIR   directory of <family>.syms files, one exported name per line
-#   FAMILIES   the families built into the library
+#   SYMS_DIR   directory of <family>.syms files, one exported name per line;
+#              every file there counts, whatever the build's family list says
+cmake_minimum_required(VERSION 3.25)
+include(${CMAKE_CURRENT_LIST_DIR}/elf_symbols.cmake)
 set(failed FALSE)
 macro(fail msg)
   message(SEND_ERROR "${msg}")
   set(failed TRUE)
 endmacro()
 
-# The expected API: the union of the families' symbol lists.
+# The expected API: the union of all symbol lists.
+file(GLOB syms_files ${SYMS_DIR}/*.syms)
+if(NOT syms_files)
+  message(FATAL_ERROR "no exported-symbol lists in ${SYMS_DIR}")
+endif()
 set(expected)
-foreach(family IN LISTS FAMILIES)
-  set(file ${SYMS_DIR}/${family}.syms)
-  if(NOT EXISTS ${file})
-    fail("no exported-symbol list for family ${family}: ${file}")
-    continue()
-  endif()
+foreach(file IN LISTS syms_files)
   file(STRINGS ${file} names REGEX "^[A-Za-z_]")
   list(APPEND expected ${names})
 endforeach()
 list(SORT expected)
 
-execute_process(COMMAND ${NM} -D --defined-only --format=posix ${LIB}
-                OUTPUT_VARIABLE defined_out RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${NM} failed on ${LIB}")
-endif()
-string(REGEX MATCHALL "[^\n]+" lines "${defined_out}")
-set(exported)
-foreach(line IN LISTS lines)
-  string(REGEX REPLACE " .*" "" name "${line}")
-  string(REGEX REPLACE "@.*" "" name "${name}")
-  list(APPEND exported ${name})
-endforeach()
-list(SORT exported)
+libkrc_dynamic_symbols(exported ${NM} ${LIB} --defined-only)
 
 set(missing ${expected})
 list(REMOVE_ITEM missing ${exported})
@@ -49,18 +38,15 @@ if(extra)
 endif()
 
 # No reference to the C++ runtime: no mangled names, no exception machinery.
-execute_process(COMMAND ${NM} -D --undefined-only --format=posix ${LIB} OUTPUT_VARIABLE undef_out)
-string(REGEX MATCHALL "[^\n]+" lines "${undef_out}")
-foreach(line IN LISTS lines)
-  string(REGEX REPLACE " .*" "" name "${line}")
-  string(REGEX REPLACE "@.*" "" name "${name}")
+libkrc_dynamic_symbols(undefined ${NM} ${LIB} --undefined-only)
+foreach(name IN LISTS undefined)
   if(name MATCHES "^_Z|^__gxx_personality|^__cxa_|^_Unwind_|^__aeabi_unwind_cpp" AND NOT name STREQUAL "__cxa_finalize")
     fail("library references C++ runtime symbol ${name}")
   endif()
 endforeach()
 
 # Only the C library may be needed at run time.
-execute_process(COMMAND ${READELF} -d ${LIB} OUTPUT_VARIABLE dyn_out)
+libkrc_run(dyn_out ${READELF} -d ${LIB})
 string(REGEX MATCHALL "\\(NEEDED\\)[^\n]*" needed "${dyn_out}")
 foreach(entry IN LISTS needed)
   if(NOT entry MATCHES "\\[libc\\.so\\.6\\]")

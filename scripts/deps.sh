@@ -3,7 +3,11 @@
 # Safe to run any number of times; does nothing when all are present.
 set -eu
 
-packages="cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user googletest"
+# The -m32 build (i386-asan) takes g++-12-multilib and the 32-bit sanitizer
+# runtimes; not the g++-multilib metapackage, which conflicts with the armhf
+# cross compiler.  Lint: clang-tidy and cppcheck.
+packages="cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user googletest
+          g++-12-multilib lib32asan8 lib32ubsan1 clang-tidy cppcheck"
 [ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev"
 
 missing=""

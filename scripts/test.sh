@@ -1,14 +1,14 @@
 #!/bin/sh
 # Runs the whole test suite: each preset below is configured, built and
 # tested (armhf under qemu-arm with the guards on the shipped library, x86-64
-# under AddressSanitizer and UBSan), then every script in scripts/checks/
+# and x86 -m32 under AddressSanitizer and UBSan), then every script in scripts/checks/
 # runs in name order (consumers, packages, lint, ...).  Installs what it needs
 # on first use; exits non-zero on any failure.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 
-presets="armhf host-asan"
+presets="armhf host-asan i386-asan"
 jobs=$(nproc)
 status=0
 for target in $presets; do

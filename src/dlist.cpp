@@ -1,6 +1,6 @@
 // Intrusive doubly linked list.
 //
-// Insertion at the front and sorted insertion are built on insertion behind
+// Insertion at either end and sorted insertion are built on insertion behind
 // an element; removal at the ends and the release of all elements on removal
 // of a given element.  Nothing here allocates or checks.
 #include <libkrc/dlist.h>
@@ -8,69 +8,57 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "internal/link.h"
+
 namespace {
 
-// The field at `offset` bytes from elem.  The distance is added in unsigned
-// pointer-wide arithmetic, which wraps around on a 32-bit target, so negative
-// distances and records laid out around the element pointer work alike.
-inline void *&field(void *elem, intptr_t offset) {
-    return *reinterpret_cast<void **>(reinterpret_cast<uintptr_t>(elem) + static_cast<uintptr_t>(offset));
-}
-inline void *&next_of(const DList *list, void *elem) { return field(elem, list->nextOffset); }
-inline void *&prev_of(const DList *list, void *elem) { return field(elem, list->prevOffset); }
+inline krc::Link next(const DList *list) { return krc::Link{list->nextOffset}; }
+inline krc::Link prev(const DList *list) { return krc::Link{list->prevOffset}; }
 
-inline intptr_t distance(const void *from, const void *to) {
-    return static_cast<intptr_t>(reinterpret_cast<uintptr_t>(to) - reinterpret_cast<uintptr_t>(from));
-}
-
+// Links elem behind pred, or in front of the first element when pred is null.
 void insert_after(DList *list, void *pred, void *elem) {
-    if (pred != nullptr) {
-        void *succ = next_of(list, pred);
-        next_of(list, elem) = succ;
-        next_of(list, pred) = elem;
-        prev_of(list, elem) = pred;
-        if (succ != nullptr)
-            prev_of(list, succ) = elem;
-    } else {
-        void *succ = list->first;
-        if (succ != nullptr)
-            prev_of(list, succ) = elem;
-        next_of(list, elem) = succ;
-        prev_of(list, elem) = nullptr;
+    const krc::Link nx = next(list);
+    const krc::Link pv = prev(list);
+    void *last = list->last;
+    void *succ = pred == nullptr ? list->first : nx.get(pred);
+    nx.set(elem, succ);
+    pv.set(elem, pred);
+    if (pred == nullptr)
         list->first = elem;
-    }
-    if (list->last == pred)
+    else
+        nx.set(pred, elem);
+    if (succ != nullptr)
+        pv.set(succ, elem);
+    if (last == pred)
         list->last = elem;
     list->count += 1;
 }
 
+// Unlinks elem, which is in this list.  The cursor is left alone, unlike the
+// singly linked list's: a walk that has just been handed elem has already
+// moved on, and one whose cursor is on elem ends after returning it.
 void *remove_elem(DList *list, void *elem) {
     if (elem == nullptr)
         return nullptr;
-    void *pred = prev_of(list, elem);
-    void *succ = next_of(list, elem);
-    next_of(list, elem) = nullptr;
-    prev_of(list, elem) = nullptr;
+    const krc::Link nx = next(list);
+    const krc::Link pv = prev(list);
+    void *pred = pv.get(elem);
+    void *succ = nx.get(elem);
+    nx.set(elem, nullptr);
+    pv.set(elem, nullptr);
     if (list->first == elem)
         list->first = succ;
     if (list->last == elem)
         list->last = pred;
     if (pred != nullptr)
-        next_of(list, pred) = succ;
+        nx.set(pred, succ);
     if (succ != nullptr)
-        prev_of(list, succ) = pred;
+        pv.set(succ, pred);
     list->count -= 1;
     return elem;
 }
 
-void start(DList *list) { list->cursor = list->first; }
-
-void *advance(DList *list) {
-    void *elem = list->cursor;
-    if (elem != nullptr)
-        list->cursor = next_of(list, elem);
-    return elem;
-}
+void *advance(DList *list) { return krc::advance(list, next(list)); }
 
 }  // namespace
 
@@ -81,36 +69,18 @@ extern "C" void DList_makeDList(DList *list, void *sample, void *sampleNext, voi
     list->cursor = nullptr;
     list->count = 0;
     list->compare = compare;
-    list->nextOffset = distance(sample, sampleNext);
-    list->prevOffset = distance(sample, samplePrev);
+    list->nextOffset = krc::distance(sample, sampleNext);
+    list->prevOffset = krc::distance(sample, samplePrev);
 }
 
 extern "C" void DList_insertAfter(DList *list, void *pred, void *elem) { insert_after(list, pred, elem); }
 
 extern "C" void DList_insertFirst(DList *list, void *elem) { insert_after(list, nullptr, elem); }
 
-extern "C" void DList_insertLast(DList *list, void *elem) {
-    if (list->last != nullptr) {
-        next_of(list, elem) = nullptr;
-        prev_of(list, elem) = list->last;
-        next_of(list, list->last) = elem;
-    } else {
-        list->first = elem;
-        next_of(list, elem) = nullptr;
-        prev_of(list, elem) = nullptr;
-    }
-    list->last = elem;
-    list->count += 1;
-}
+extern "C" void DList_insertLast(DList *list, void *elem) { insert_after(list, list->last, elem); }
 
 extern "C" void DList_insertSorted(DList *list, void *elem) {
-    void *pred = nullptr;
-    for (void *x = list->first; x != nullptr; x = next_of(list, x)) {
-        if (list->compare(x, elem) >= 0)
-            break;
-        pred = x;
-    }
-    insert_after(list, pred, elem);
+    insert_after(list, krc::sorted_predecessor(list, next(list), elem), elem);
 }
 
 extern "C" void *DList_remove(DList *list, void *elem) { return remove_elem(list, elem); }
@@ -129,7 +99,7 @@ extern "C" uint32_t DList_getCount(DList *list) { return list->count; }
 
 extern "C" int32_t DList_isEmpty(DList *list) { return list->count == 0 ? 1 : 0; }
 
-extern "C" void DList_startIterate(DList *list) { start(list); }
+extern "C" void DList_startIterate(DList *list) { krc::start(list); }
 
 extern "C" void *DList_getNext(DList *list) { return advance(list); }
 
@@ -139,7 +109,7 @@ extern "C" int32_t DList_compareItems(DList *list, void *a, void *b) { return li
 
 // The cursor has moved past each element before it is removed and freed.
 extern "C" DList *DList_freeElements(DList *list) {
-    start(list);
+    krc::start(list);
     while (list->cursor != nullptr)
         free(remove_elem(list, advance(list)));
     list->count = 0;

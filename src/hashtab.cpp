@@ -110,8 +110,8 @@ extern "C" void HashTab_destroy(HashTab *p) {
 }
 
 extern "C" void *HashTab_lookup(HashTab *p, const void *key) {
-    KRC_CHECK(p != NULL);
-    KRC_CHECK(key != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
+    KRC_CHECK_TEXT(key != nullptr, "key != NULL");
     for (HashTabEntry *e = p->buckets[bucket_of(p, key)]; e != nullptr; e = e->next) {
         if (p->equal(untyped(key), e->key))
             return e->value;
@@ -127,7 +127,7 @@ extern "C" int HashTab_store(HashTab *p, const void *key, void *value) {
     if (HashTab_lookup(p, key) != nullptr)
         return 0;
     HashTabEntry *bucket = p->freelist;
-    KRC_CHECK(bucket != NULL);
+    KRC_CHECK_TEXT(bucket != nullptr, "bucket != NULL");
     p->freelist = bucket->next;
     HashTabEntry **head = &p->buckets[bucket_of(p, key)];
     bucket->next = *head;
@@ -139,8 +139,8 @@ extern "C" int HashTab_store(HashTab *p, const void *key, void *value) {
 }
 
 extern "C" void HashTab_delete(HashTab *p, const void *key) {
-    KRC_CHECK(p != NULL);
-    KRC_CHECK(key != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
+    KRC_CHECK_TEXT(key != nullptr, "key != NULL");
     HashTabEntry **link = &p->buckets[bucket_of(p, key)];
     while (*link != nullptr && !p->equal(untyped(key), (*link)->key))
         link = &(*link)->next;

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "internal/check.h"
 
@@ -59,25 +60,26 @@ extern "C" uint32_t krqueue_size(uint32_t capacity) {
 }
 
 extern "C" krqueue *krqueue_inplace_new(void *mem, uint32_t memsize, uint32_t capacity) {
-    KRC_CHECK(mem != NULL);
+    KRC_CHECK_TEXT(mem != nullptr, "mem != NULL");
     KRC_CHECK(memsize > 0);
     KRC_CHECK(capacity > 0);
     KRC_CHECK(capacity <= KRQUEUE_MAX_CAPACITY);
     KRC_CHECK(memsize >= krqueue_size(capacity));
-    auto *p = static_cast<krqueue *>(mem);
-    auto **members = reinterpret_cast<void **>(static_cast<unsigned char *>(mem) + sizeof(krqueue));
+    // The header's lifetime starts in the caller's buffer; its slots follow it.
+    auto *p = new (mem) krqueue;
+    auto **members = reinterpret_cast<void **>(p + 1);
     memset(members, 0, capacity * sizeof(void *));
     init_header(p, capacity, members);
     return p;
 }
 
 extern "C" int krqueue_add(krqueue *p, void *elem) {
-    KRC_CHECK(p != NULL);
-    KRC_CHECK(elem != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
+    KRC_CHECK_TEXT(elem != nullptr, "elem != NULL");
     if (p->count == p->capacity)
         return 0;
     uint32_t i = next_slot(p->last_add, p->capacity);
-    KRC_CHECK(p->members[i] == NULL);
+    KRC_CHECK_TEXT(p->members[i] == nullptr, "p->members[i] == NULL");
     p->members[i] = elem;
     p->last_add = i;
     ++p->count;
@@ -85,12 +87,12 @@ extern "C" int krqueue_add(krqueue *p, void *elem) {
 }
 
 extern "C" void *krqueue_get(krqueue *p) {
-    KRC_CHECK(p != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
     if (p->count == 0)
         return nullptr;
     uint32_t i = next_slot(p->last_get, p->capacity);
     void *elem = p->members[i];
-    KRC_CHECK(elem != NULL);
+    KRC_CHECK_TEXT(elem != nullptr, "elem != NULL");
     p->last_get = i;
     --p->count;
     p->members[i] = nullptr;

@@ -70,7 +70,7 @@ extern "C" void list_free(list_t *lst, list_destructor_fn destructor) {
 }
 
 extern "C" void list_clear(list_t *lst, list_destructor_fn destructor) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     if (!lst->is_sublist && destructor != nullptr) {
         for (list_node_t *n = lst->first; n != nullptr; n = n->next)
             destructor(n->data);
@@ -85,7 +85,7 @@ extern "C" void list_clear(list_t *lst, list_destructor_fn destructor) {
 }
 
 extern "C" list_t *list_add(list_t *lst, void *data) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK(!lst->is_sublist);
     list_node_t *node = new_node(lst, data);
     if (node == nullptr)
@@ -101,7 +101,7 @@ extern "C" list_t *list_add(list_t *lst, void *data) {
 }
 
 extern "C" list_t *list_insert(list_t *lst, void *data) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK(!lst->is_sublist);
     list_node_t *node = new_node(lst, data);
     if (node == nullptr)
@@ -117,8 +117,8 @@ extern "C" list_t *list_insert(list_t *lst, void *data) {
 }
 
 extern "C" list_node_t *list_remove_node(list_t *lst, list_node_t *node) {
-    KRC_CHECK(lst != NULL);
-    KRC_CHECK(node != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
+    KRC_CHECK_TEXT(node != nullptr, "node != NULL");
     list_node_t *next = node->next;
     list_node_t *prev = node->prev;
     if (lst->last == node)
@@ -134,28 +134,28 @@ extern "C" list_node_t *list_remove_node(list_t *lst, list_node_t *node) {
 }
 
 extern "C" list_node_t *list_delete(list_t *lst, list_node_t *node, list_destructor_fn destructor) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK(!lst->is_sublist);
-    KRC_CHECK(node != NULL);
+    KRC_CHECK_TEXT(node != nullptr, "node != NULL");
     if (destructor != nullptr)
         destructor(node->data);
     return list_remove_node(lst, node);
 }
 
 extern "C" list_iter_t list_first(list_t *lst) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     return list_iter_t{lst->first};
 }
 
 extern "C" list_iter_t list_last(list_t *lst) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     return list_iter_t{lst->last};
 }
 
 extern "C" int list_end(list_iter_t i) { return i.node == nullptr; }
 
 extern "C" void *list_get(list_iter_t i) {
-    KRC_CHECK(i.node != NULL);
+    KRC_CHECK_TEXT(i.node != nullptr, "i.node != NULL");
     return i.node->data;
 }
 
@@ -186,17 +186,18 @@ extern "C" uint32_t list_size(list_t *lst) {
 }
 
 extern "C" void *list_at(list_t *lst, uint32_t idx) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK(idx < list_size(lst));
     return node_at(lst, idx)->data;
 }
 
 extern "C" void *list_get_item(list_t *lst, uint32_t index) {
-    KRC_CHECK(lst != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK(index < list_size(lst));
     return node_at(lst, index)->data;
 }
 
+// cppcheck-suppress constParameter ; the exported signature takes void *
 extern "C" list_node_t *list_find_data(list_t *lst, void *data) {
     KRC_CHECK(lst);
     for (list_node_t *n = lst->first; n != nullptr; n = n->next) {
@@ -229,8 +230,8 @@ extern "C" uint32_t list_count(list_t *lst, list_pred_fn pred, void *ctx) {
 // the current node has returned, so a callback may append to the list.
 
 extern "C" int list_foreach(list_t *lst, void *ctx, list_visit_fn f) {
-    KRC_CHECK(lst != NULL);
-    KRC_CHECK(f != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
+    KRC_CHECK_TEXT(f != nullptr, "f != NULL");
     for (list_node_t *n = lst->first; n != nullptr; n = n->next) {
         if (f(ctx, n->data) == 0)
             return 0;
@@ -268,15 +269,15 @@ extern "C" int list_foreach_sep(list_t *lst, void *ctx, list_visit_fn f, list_se
 // ---- Derived lists and reordering ---------------------------------------------
 
 extern "C" list_t *sublist_create(list_t *lst, list_pred_fn include_node, void *ctx) {
-    KRC_CHECK(lst != NULL);
-    KRC_CHECK(include_node != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
+    KRC_CHECK_TEXT(include_node != nullptr, "include_node != NULL");
     return build_sublist(
         lst, [=](void *data) { return include_node(data, ctx) != 0; }, identity);
 }
 
 extern "C" list_t *sublist_create_neg(list_t *lst, list_pred_fn include_node, void *ctx) {
-    KRC_CHECK(lst != NULL);
-    KRC_CHECK(include_node != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
+    KRC_CHECK_TEXT(include_node != nullptr, "include_node != NULL");
     return build_sublist(
         lst, [=](void *data) { return include_node(data, ctx) == 0; }, identity);
 }
@@ -292,8 +293,8 @@ extern "C" list_t *sublist_copy(list_t *lst) {
 }
 
 extern "C" list_t *list_copy(list_t *lst, list_map_fn copier, list_destructor_fn destructor) {
-    KRC_CHECK(lst != NULL);
-    KRC_CHECK(copier != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
+    KRC_CHECK_TEXT(copier != nullptr, "copier != NULL");
     list_t *out = new_list_like(lst);
     if (out == nullptr)
         return nullptr;
@@ -315,8 +316,8 @@ extern "C" list_t *list_copy(list_t *lst, list_map_fn copier, list_destructor_fn
 }
 
 extern "C" list_t *list_merge(list_t *dest, list_t *src) {
-    KRC_CHECK(src != NULL);
-    KRC_CHECK(dest != NULL);
+    KRC_CHECK_TEXT(src != nullptr, "src != NULL");
+    KRC_CHECK_TEXT(dest != nullptr, "dest != NULL");
     for (list_iter_t it = list_first(src); !list_end(it); it = list_next(it)) {
         if (list_add(dest, list_get(it)) == nullptr)
             return nullptr;
@@ -326,8 +327,8 @@ extern "C" list_t *list_merge(list_t *dest, list_t *src) {
 }
 
 extern "C" void list_sort(list_t *lst, list_order_fn func) {
-    KRC_CHECK(lst != NULL);
-    KRC_CHECK(func != NULL);
+    KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
+    KRC_CHECK_TEXT(func != nullptr, "func != NULL");
     if (lst->first == nullptr || lst->first->next == nullptr)
         return;
     bool exchanged;

@@ -19,6 +19,9 @@ inline bool fits_u32(uint32_t count, size_t size) {
     return static_cast<uint64_t>(count) * size <= UINT32_MAX;
 }
 
+// The names stack_pop and stack_push appear in the failure messages of their
+// checks, which callers see: keep them.
+
 // Takes the block on top of the stack and marks its slot empty.
 void *stack_pop(mempool *pool) {
     void *element = pool->stack[pool->nallocated];
@@ -66,14 +69,14 @@ extern "C" mempool *mempool_create(uint32_t nelements, uint32_t elementsize) {
 }
 
 extern "C" void *mempool_alloc(mempool *pool) {
-    KRC_CHECK(pool != NULL);
+    KRC_CHECK_TEXT(pool != nullptr, "pool != NULL");
     if (pool->nallocated == pool->nelements)
         return nullptr;
     return stack_pop(pool);
 }
 
 extern "C" void mempool_free(mempool *pool, void *element) {
-    KRC_CHECK(pool != NULL);
+    KRC_CHECK_TEXT(pool != nullptr, "pool != NULL");
     if (element == nullptr)
         return;
     KRC_CHECK(pool->nallocated > 0);

@@ -14,7 +14,7 @@ constexpr uint32_t kEndKey = 0xFFFF;
 }  // namespace
 
 extern "C" uint32_t krclib_search_uint_uint_map(const uint_uint_map_entry *map, uint32_t key) {
-    KRC_CHECK(map != NULL);
+    KRC_CHECK_TEXT(map != nullptr, "map != NULL");
     for (const uint_uint_map_entry *e = map;; ++e) {
         if (e->key == kEndKey)
             return kEndKey;
@@ -24,7 +24,7 @@ extern "C" uint32_t krclib_search_uint_uint_map(const uint_uint_map_entry *map, 
 }
 
 extern "C" const char *krclib_search_str_uint_map(const str_uint_map_entry *map, uint32_t value) {
-    KRC_CHECK(map != NULL);
+    KRC_CHECK_TEXT(map != nullptr, "map != NULL");
     for (const str_uint_map_entry *e = map;; ++e) {
         if (e->str == nullptr)
             return nullptr;

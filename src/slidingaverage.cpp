@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "internal/check.h"
 
@@ -46,14 +47,16 @@ extern "C" SlidingAverage *SlidingAverage_inplace_create(void *buf, uint32_t buf
     // Widened so that the size check below cannot wrap: a window too large
     // for any 32-bit buffer fails it instead of slipping through.
     const uint64_t maxEntries = entries;
-    auto *p = static_cast<SlidingAverage *>(buf);
     KRC_CHECK(buf);
-    KRC_CHECK(bufsize >= maxEntries * sizeof *p->log + sizeof *p);
-    KRC_CHECK((intptr_t)buf % 4 == 0);
+    KRC_CHECK_TEXT(bufsize >= maxEntries * sizeof(uint32_t) + sizeof(SlidingAverage),
+                   "bufsize >= maxEntries * sizeof *p->log + sizeof *p");
+    KRC_CHECK_TEXT(reinterpret_cast<uintptr_t>(buf) % 4 == 0, "(intptr_t)buf % 4 == 0");
     if constexpr (kWidePointers)
-        KRC_CHECK((intptr_t)buf % 8 == 0);
+        KRC_CHECK_TEXT(reinterpret_cast<uintptr_t>(buf) % 8 == 0, "(intptr_t)buf % 8 == 0");
     KRC_CHECK(maxEntries > 0);
-    return start(p, reinterpret_cast<uint32_t *>(p + 1), entries);
+    // The structure's lifetime starts in the caller's buffer; the log follows it.
+    auto *avg = new (buf) SlidingAverage;
+    return start(avg, reinterpret_cast<uint32_t *>(avg + 1), entries);
 }
 
 extern "C" void SlidingAverage_destroy(SlidingAverage *p) {
@@ -64,7 +67,7 @@ extern "C" void SlidingAverage_destroy(SlidingAverage *p) {
 }
 
 extern "C" void SlidingAverage_Reset(SlidingAverage *p) {
-    KRC_CHECK(p != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
     KRC_CHECK(p->log);
     p->noOfEntries = 0;
     p->nextIndex = 0;
@@ -73,7 +76,7 @@ extern "C" void SlidingAverage_Reset(SlidingAverage *p) {
 }
 
 extern "C" void SlidingAverage_Add(SlidingAverage *p, uint32_t sample) {
-    KRC_CHECK(p != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
     uint32_t &slot = p->log[p->nextIndex];
     if (p->noOfEntries == p->maxEntries) {
         // The sum still includes the oldest sample, so it cannot go below 0.
@@ -99,7 +102,7 @@ extern "C" uint32_t SlidingAverage_NoOfEntries(SlidingAverage *p) {
 }
 
 extern "C" uint32_t SlidingAverage_GetVariance(SlidingAverage *p) {
-    KRC_CHECK(p != NULL);
+    KRC_CHECK_TEXT(p != nullptr, "p != NULL");
     if (p->noOfEntries != p->maxEntries)
         return 0;
     // The mean of 32-bit samples is below 2^32, so its integer part fits.

@@ -8,73 +8,55 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "internal/link.h"
+
 namespace {
 
-// The link field of elem.  The distance is added in unsigned pointer-wide
-// arithmetic, which wraps around on a 32-bit target, so negative distances
-// and records laid out around the element pointer work alike.
-inline void *&link_of(const List *list, void *elem) {
-    return *reinterpret_cast<void **>(reinterpret_cast<uintptr_t>(elem) +
-                                      static_cast<uintptr_t>(list->linkOffset));
-}
+inline krc::Link link(const List *list) { return krc::Link{list->linkOffset}; }
 
-void insert_first(List *list, void *elem) {
-    link_of(list, elem) = list->first;
-    list->first = elem;
-    if (list->last == nullptr)
+// Links elem behind pred, or in front of the first element when pred is null.
+void insert_after(List *list, void *pred, void *elem) {
+    const krc::Link next = link(list);
+    void *last = list->last;
+    if (pred == nullptr) {
+        next.set(elem, list->first);
+        list->first = elem;
+    } else {
+        next.set(elem, next.get(pred));
+        next.set(pred, elem);
+    }
+    if (last == pred)
         list->last = elem;
     list->count += 1;
 }
 
 void insert_sorted(List *list, void *elem) {
-    void *pred = nullptr;
-    for (void *x = list->first; x != nullptr; x = link_of(list, x)) {
-        if (list->compare(x, elem) >= 0)
-            break;
-        pred = x;
-    }
-    if (pred == nullptr) {
-        insert_first(list, elem);
-        return;
-    }
-    link_of(list, elem) = link_of(list, pred);
-    link_of(list, pred) = elem;
-    if (list->last == pred)
-        list->last = elem;
-    list->count += 1;
+    insert_after(list, krc::sorted_predecessor(list, link(list), elem), elem);
 }
 
+// Unlinks the successor of pred (the first element when pred is null).  A
+// cursor on the removed element moves on to its successor, so a walk goes on
+// with the next element.
 void *remove_after(List *list, void *pred) {
-    void *victim;
-    if (pred == nullptr) {
-        victim = list->first;
-        if (victim == nullptr)
-            return nullptr;
-        list->first = link_of(list, victim);
-    } else {
-        victim = link_of(list, pred);
-        if (victim == nullptr)
-            return nullptr;
-        link_of(list, pred) = link_of(list, victim);
-    }
-    void *&victim_link = link_of(list, victim);
+    const krc::Link next = link(list);
+    void *victim = pred == nullptr ? list->first : next.get(pred);
+    if (victim == nullptr)
+        return nullptr;
+    void *succ = next.get(victim);
+    if (pred == nullptr)
+        list->first = succ;
+    else
+        next.set(pred, succ);
     if (list->cursor == victim)
-        list->cursor = victim_link;
+        list->cursor = succ;
     if (list->last == victim)
         list->last = pred;
-    victim_link = nullptr;
+    next.set(victim, nullptr);
     list->count -= 1;
     return victim;
 }
 
-void start(List *list) { list->cursor = list->first; }
-
-void *advance(List *list) {
-    void *elem = list->cursor;
-    if (elem != nullptr)
-        list->cursor = link_of(list, elem);
-    return elem;
-}
+void *advance(List *list) { return krc::advance(list, link(list)); }
 
 }  // namespace
 
@@ -84,23 +66,12 @@ extern "C" void List_makeList(List *list, void *sample, void *sampleLink, List_c
     list->cursor = nullptr;
     list->count = 0;
     list->compare = compare;
-    list->linkOffset = static_cast<intptr_t>(reinterpret_cast<uintptr_t>(sampleLink) -
-                                             reinterpret_cast<uintptr_t>(sample));
+    list->linkOffset = krc::distance(sample, sampleLink);
 }
 
-extern "C" void List_insertFirst(List *list, void *elem) { insert_first(list, elem); }
+extern "C" void List_insertFirst(List *list, void *elem) { insert_after(list, nullptr, elem); }
 
-extern "C" void List_insertLast(List *list, void *elem) {
-    if (list->last != nullptr) {
-        link_of(list, elem) = link_of(list, list->last);
-        link_of(list, list->last) = elem;
-    } else {
-        link_of(list, elem) = list->first;
-        list->first = elem;
-    }
-    list->last = elem;
-    list->count += 1;
-}
+extern "C" void List_insertLast(List *list, void *elem) { insert_after(list, list->last, elem); }
 
 extern "C" void List_insertSorted(List *list, void *elem) { insert_sorted(list, elem); }
 
@@ -108,17 +79,18 @@ extern "C" void *List_removeAfter(List *list, void *pred) { return remove_after(
 
 extern "C" void *List_removeFirst(List *list) { return remove_after(list, nullptr); }
 
+// The predecessor of the last element is count - 2 links on from first.
 extern "C" void *List_removeLast(List *list) {
     void *pred = nullptr;
     if (list->count != 1) {
         pred = list->first;
         for (int32_t i = 2; i < list->count; ++i)
-            pred = link_of(list, pred);
+            pred = link(list).get(pred);
     }
     return remove_after(list, pred);
 }
 
-extern "C" void List_push(List *list, void *elem) { insert_first(list, elem); }
+extern "C" void List_push(List *list, void *elem) { insert_after(list, nullptr, elem); }
 
 extern "C" void *List_pop(List *list) { return remove_after(list, nullptr); }
 
@@ -132,14 +104,14 @@ extern "C" int32_t List_getCount(List *list) { return list->count; }
 
 extern "C" int32_t List_isEmpty(List *list) { return list->count == 0 ? 1 : 0; }
 
-extern "C" void List_startIterate(List *list) { start(list); }
+extern "C" void List_startIterate(List *list) { krc::start(list); }
 
 extern "C" void *List_getNext(List *list) { return advance(list); }
 
 extern "C" int32_t List_hasMoreElements(List *list) { return list->cursor != nullptr ? 1 : 0; }
 
 extern "C" void *List_getNextElem(List *list, void *elem) {
-    return elem != nullptr ? link_of(list, elem) : nullptr;
+    return elem != nullptr ? link(list).get(elem) : nullptr;
 }
 
 extern "C" int32_t List_compareItems(List *list, void *a, void *b) { return list->compare(a, b); }
@@ -148,7 +120,7 @@ extern "C" int32_t List_compareItems(List *list, void *a, void *b) { return list
 // greatest, so an element that sorts before r goes back in front of r, behind
 // the cursor, which has already moved past it.
 extern "C" List *List_sortList(List *list) {
-    start(list);
+    krc::start(list);
     void *r = advance(list);
     while (list->cursor != nullptr) {
         void *c = advance(list);
@@ -162,8 +134,10 @@ extern "C" List *List_sortList(List *list) {
     return list;
 }
 
+// Each element is read through the second header's link before the first
+// header's link (possibly the same field) is written.
 extern "C" List *List_mergeLists(List *list, List *second) {
-    start(second);
+    krc::start(second);
     while (second->cursor != nullptr)
         insert_sorted(list, advance(second));
     return second;
@@ -173,7 +147,7 @@ extern "C" void List_appendList(List *list, List *second) {
     if (second->first == nullptr)
         return;
     if (list->last != nullptr)
-        link_of(list, list->last) = second->first;
+        link(list).set(list->last, second->first);
     else
         list->first = second->first;
     list->last = second->last;
@@ -181,7 +155,7 @@ extern "C" void List_appendList(List *list, List *second) {
 }
 
 extern "C" List *List_freeElements(List *list) {
-    start(list);
+    krc::start(list);
     while (list->cursor != nullptr)
         free(advance(list));
     list->count = 0;

@@ -23,10 +23,11 @@ TEST(KrMem, BlocksAreAlignedAndEveryFailureIsNull) {
     }
     for (uint32_t alignment : {0u, 2u, 6u, 12u, 24u})  // refused by the platform
         EXPECT_EQ(kr_memalign(alignment, 100), nullptr) << alignment;
+    kr_free(nullptr);
     EXPECT_EQ(scope.live(), 0);
 }
 
-TEST(KrMemDeath, OddAlignment) {
+TEST(KrMemDeathTest, OddAlignment) {
     for (uint32_t alignment : {1u, 3u, 4097u})
         EXPECT_KRC_ASSERT(kr_memalign(alignment, 16), "src/krcmem.cpp", "kr_memalign", "(alignment % 2) == 0");
 }

@@ -21,7 +21,7 @@ TEST(SearchMap, EdgeCases) {
     EXPECT_EQ(krclib_search_str_uint_map(str_sentinel_only, 0), nullptr);
 }
 
-TEST(SearchMapDeath, NullMap) {
+TEST(SearchMapDeathTest, NullMap) {
     const char *file = "src/searchmap.cpp";
     EXPECT_KRC_ASSERT(krclib_search_uint_uint_map(nullptr, 1), file, "krclib_search_uint_uint_map", "map != NULL");
     EXPECT_KRC_ASSERT(krclib_search_str_uint_map(nullptr, 1), file, "krclib_search_str_uint_map", "map != NULL");

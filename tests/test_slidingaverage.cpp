@@ -1,46 +1,55 @@
 #include <libkrc/slidingaverage.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
-#include <vector>
-
-#include <gtest/gtest.h>
+#include <cstdio>
 
 #include "alloc_fault.h"
 #include "death.h"
+#include "model.h"
 
 constexpr uint32_t kMax = UINT32_MAX, kStruct = sizeof(SlidingAverage);
 const char kFile[] = "src/slidingaverage.cpp", kInPlace[] = "SlidingAverage_inplace_create";
 
-TEST(SlidingAverage, WorkedExamplesAndCreation) {
-    const struct { uint32_t window, entries; std::vector<uint32_t> in; double mean; uint32_t variance; } examples[] = {
-        {3, 3, {7, kMax, kMax, kMax}, 4294967295.0, 0},  // wraps round the ring; the sum needs 64 bits
-        {3, 3, {1, 2, 6}, 3.0, 4},                       // samples below the mean count like those above
-        {4, 2, {5, 6}, 5.5, 0},                          // not yet full
-    };
-    for (const auto &e : examples) {
-        SCOPED_TRACE(testing::Message() << "window " << e.window << ", " << e.in.size() << " samples");
-        const uint32_t bytes = 4 * e.window + kStruct;  // exactly: a write past the log is caught
-        SlidingAverage *in_place = SlidingAverage_inplace_create(malloc(bytes), bytes, e.window);
-        SlidingAverage *heap = SlidingAverage_create(e.window);
-        for (SlidingAverage *p : {in_place, heap, in_place, heap}) {  // each twice: Reset leaves nothing behind
-            for (uint32_t s : e.in)
-                SlidingAverage_Add(p, s);
-            EXPECT_EQ(SlidingAverage_NoOfEntries(p), e.entries);
-            EXPECT_EQ(SlidingAverage_GetAverage(p), e.mean);
-            EXPECT_EQ(SlidingAverage_GetVariance(p), e.variance);
-            SlidingAverage_Reset(p);  // empty again, and the log zeroed
-            EXPECT_EQ(SlidingAverage_NoOfEntries(p) + p->sum + *std::max_element(p->log, p->log + e.window), 0u);
-        }
-        SlidingAverage_destroy(heap);
-        free(in_place);
+// Seeded runs of tests/model/slidingaverage.cpp: both forms, windows of 1 to 16, against a std::deque.
+TEST(SlidingAverage, ModelChecked) {
+    for (uint32_t seed = 1; seed <= 64; ++seed) {
+        std::fprintf(stderr, "slidingaverage model seed %u\n", seed);
+        krc_model::run_slidingaverage(krc_model::random_bytes(seed, 3000).data(), 3000);
     }
-    EXPECT_EQ(krc_test::sweep_alloc_failures([](long) { SlidingAverage_destroy(SlidingAverage_create(7)); }), 2);
-    EXPECT_EQ(SlidingAverage_create(0x40000000u), nullptr);  // the first window whose byte size needs 33 bits
 }
 
-TEST(SlidingAverageDeath, EveryCheckInOrder) {
+// Worked examples that pin the arithmetic: the variance is taken about the mean's integer part.
+TEST(SlidingAverage, WorkedExamples) {
+    const struct { uint32_t window; std::vector<uint32_t> in; double mean; uint32_t variance; } examples[] = {
+        {3, {7, kMax, kMax, kMax}, 4294967295.0, 0},  // wraps round the ring; the sum needs 64 bits
+        {3, {1, 2, 6}, 3.0, 4},                       // samples below the mean count like those above
+        {4, {0, 0, 0, 3}, 0.75, 2},                   // about 0 (9 / 4), not about 1 (7 / 4)
+        {3, {0, 0, kMax}, 1431655765.0, 1908874240},  // squares rounded to double (exact: 1908874354)
+        {4, {}, 0.0, 0},
+    };
+    for (const auto &e : examples) {
+        SlidingAverage *p = SlidingAverage_create(e.window);
+        for (uint32_t s : e.in)
+            SlidingAverage_Add(p, s);
+        EXPECT_EQ(SlidingAverage_GetAverage(p), e.mean) << e.in.size() << " samples";
+        EXPECT_EQ(SlidingAverage_GetVariance(p), e.variance) << e.in.size() << " samples";
+        SlidingAverage_destroy(p);
+    }
+}
+
+// The largest window is attempted (its first allocation is failed here), a larger one is refused
+// before allocating anything.
+TEST(SlidingAverage, WindowLimitAndAllocationFailure) {
+    EXPECT_EQ(krc_test::sweep_alloc_failures([](long) { SlidingAverage_destroy(SlidingAverage_create(7)); }), 2);
+    for (uint32_t window : {0x3FFFFFFFu, 0x40000000u}) {
+        krc_test::AllocScope fail_first(0);
+        EXPECT_EQ(SlidingAverage_create(window), nullptr);
+        EXPECT_EQ(fail_first.allocations(), window == 0x3FFFFFFFu) << window;
+    }
+    SlidingAverage_destroy(nullptr);
+}
+
+TEST(SlidingAverageDeathTest, EveryCheckInOrder) {
     alignas(8) unsigned char buf[4 * 5 + kStruct + 8];
     const struct { void *buf; uint32_t size, n; const char *text; } cases[] = {  // a null text: accepted
         {nullptr, 0, 0, "buf"},
