@@ -20,7 +20,6 @@ constexpr size_t kMaxLen = 64, kPool = 72;
 struct Rec {
     void *f0;
     int32_t key;
-    int32_t linked;
     void *f1;
 };
 
@@ -44,8 +43,6 @@ int32_t compare(void *a, void *b) { return ++g->calls, rec(a)->key - rec(b)->key
 void make() {
     Rec sample;
     DList_makeDList(&g->h, elem(&sample), &next(elem(&sample)), &prev(elem(&sample)), compare);
-    for (void *e : g->m)
-        rec(e)->linked = 0;
     g->m.clear();
     g->cursor = nullptr;
 }
@@ -72,11 +69,10 @@ void check() {
 
 void insert_step(Bytes &in) {
     Rec *r = g->pool[in.below(kPool)];
-    if (r->linked || g->m.size() >= kMaxLen)
-        return;
-    r->linked = 1;
-    r->key = in.below(8);
     void *e = elem(r);
+    if (linked(e) || g->m.size() >= kMaxLen)
+        return;
+    r->key = in.below(8);
     next(e) = prev(e) = g;  // poison
     Elems &m = g->m;
     size_t n = m.size(), p = in.below(n + 1);  // position; insertAfter's predecessor is m[p - 1]
@@ -109,7 +105,6 @@ void remove_step(Bytes &in) {
         return;
     MODEL_REQUIRE(next(got) == nullptr);
     MODEL_REQUIRE(prev(got) == nullptr);
-    rec(got)->linked = 0;
     m.erase(m.begin() + v);
 }
 
@@ -144,7 +139,7 @@ void step(Bytes &in) {
             if (g->elem_at != 0 || (in.byte() & 1))
                 return make();  // abandons the elements
             for (Rec *&r : g->pool) {
-                if (r->linked)
+                if (linked(elem(r)))
                     r = static_cast<Rec *>(calloc(1, sizeof(Rec)));
             }
             MODEL_REQUIRE(DList_freeElements(&g->h) == &g->h);

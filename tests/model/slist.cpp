@@ -21,7 +21,6 @@ constexpr size_t kMaxLen = 64, kPool = 80;
 struct Rec {
     void *link0;
     int32_t key;
-    int32_t home;  // 0: in no list, else 1 + index of its header
     void *link1;
 };
 
@@ -48,8 +47,6 @@ int32_t compare(void *a, void *b) { return ++g->calls, rec(a)->key - rec(b)->key
 void make(Side &s, int field) {
     Rec sample;
     List_makeList(&s.h, elem(&sample), &link(field, elem(&sample)), compare);
-    for (void *e : s.m)
-        rec(e)->home = 0;
     s = Side{s.h, {}, nullptr, field};
 }
 
@@ -62,6 +59,8 @@ size_t sorted_pos(const Elems &m, void *e, long *calls) {
     return p;
 }
 
+bool holds(const Elems &m, void *e) { return std::find(m.begin(), m.end(), e) != m.end(); }
+
 void check(Side &s) {
     const Elems &m = s.m;
     List *h = &s.h;
@@ -73,7 +72,7 @@ void check(Side &s) {
     MODEL_REQUIRE(List_getLast(h) == last);
     MODEL_REQUIRE(h->compare == compare);
     MODEL_REQUIRE(h->cursor == s.cursor);
-    MODEL_REQUIRE(h->cursor == nullptr || std::count(m.begin(), m.end(), h->cursor) == 1);
+    MODEL_REQUIRE(h->cursor == nullptr || holds(m, h->cursor));
     MODEL_REQUIRE(List_hasMoreElements(h) == (s.cursor ? 1 : 0));
     MODEL_REQUIRE(List_getNextElem(h, nullptr) == nullptr);
     void *e = first;
@@ -85,14 +84,12 @@ void check(Side &s) {
     MODEL_REQUIRE(e == nullptr);
 }
 
-// A free record, linked into s by one of the four insertions.
-void insert_step(Bytes &in, Side &s, int side) {
-    Rec *r = g->pool[in.below(kPool)];
-    if (r->home != 0 || s.m.size() >= kMaxLen)
+// A record in no list, linked into s by one of the four insertions.
+void insert_step(Bytes &in, Side &s) {
+    void *e = elem(g->pool[in.below(kPool)]);
+    if (holds(g->sides[0].m, e) || holds(g->sides[1].m, e) || s.m.size() >= kMaxLen)
         return;
-    r->home = 1 + side;
-    r->key = in.below(8);
-    void *e = elem(r);
+    rec(e)->key = in.below(8);
     link(s.field, e) = g;  // poison
     int kind = in.below(4);
     size_t p = kind == 3 ? s.m.size() : 0;
@@ -124,7 +121,6 @@ void remove_step(Bytes &in, Side &s) {
     MODEL_REQUIRE(link(s.field, got) == nullptr);
     if (s.cursor == got)
         s.cursor = v + 1 < n ? m[v + 1] : nullptr;
-    rec(got)->home = 0;
     m.erase(m.begin() + v);
 }
 
@@ -168,8 +164,6 @@ void join_step(Bytes &in, int side) {
     MODEL_REQUIRE(o.h.first == before.first);
     MODEL_REQUIRE(o.h.last == before.last);
     MODEL_REQUIRE(o.h.count == before.count);
-    for (void *e : o.m)
-        rec(e)->home = 1 + side;
     o.m.clear();
     make(o, in.byte() & 1);
 }
@@ -178,7 +172,7 @@ void step(Bytes &in) {
     int side = in.byte() & 1, op = in.below(16);
     Side &s = g->sides[side];
     if (op < 7)
-        return insert_step(in, s, side);
+        return insert_step(in, s);
     if (op < 10)
         return remove_step(in, s);
     switch (op) {
@@ -207,7 +201,7 @@ void step(Bytes &in) {
             if (g->elem_at != 0 || (in.byte() & 1))
                 return make(s, in.byte() & 1);  // abandons the elements
             for (Rec *&r : g->pool) {
-                if (r->home == 1 + side)
+                if (holds(s.m, elem(r)))
                     r = static_cast<Rec *>(calloc(1, sizeof(Rec)));
             }
             MODEL_REQUIRE(List_freeElements(&s.h) == &s.h);
