@@ -1,4 +1,5 @@
-/* libkrc: every family of the library in one include. */
+/** @file
+ * Every family of the library in one include. */
 #ifndef LIBKRC_LIBKRC_H
 #define LIBKRC_LIBKRC_H
 

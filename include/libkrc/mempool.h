@@ -1,4 +1,5 @@
-/* Fixed-block memory pool.
+/** @file
+ * Fixed-block memory pool.
  *
  * A pool hands out blocks of one size, all cut from a single zero-filled
  * arena allocated at creation, and takes them back; neither step touches the
@@ -21,8 +22,10 @@
  * would exceed 4294967295 bytes is refused by mempool_create with a null
  * result before anything is allocated.
  *
- * Preconditions are checked with assertions that stay compiled in; a
- * violated one prints the failed expression and aborts.  Nothing here takes
+ * Checks: mempool_alloc() and mempool_free() assert pool != NULL first;
+ * mempool_destroy() checks nothing.  The stack consistency checks report the
+ * internal function names stack_pop and stack_push.  A violated check prints
+ * the failed expression and aborts, in every build.  Nothing here takes
  * a lock: a pool is used by one thread at a time.
  */
 #ifndef LIBKRC_MEMPOOL_H
@@ -37,16 +40,16 @@
 extern "C" {
 #endif
 
-/* The pool header.
+/** The pool header.
  * Invariants: nallocated <= nelements; stack slots 0 to nallocated - 1 hold
  * null (no block); slots nallocated to nelements - 1 hold the free blocks,
  * and slot nallocated is the next block to be handed out. */
 typedef struct mempool {
-    uint32_t nelements;   /* number of blocks, at least 1, fixed at creation */
-    uint32_t nallocated;  /* blocks handed out, 0 to nelements */
-    uint32_t elementsize; /* bytes per block, at least 1 */
-    void **stack;         /* nelements slots: the stack of free blocks */
-    uint8_t *elements;    /* the arena of nelements * elementsize bytes */
+    uint32_t nelements;   /**< number of blocks, at least 1, fixed at creation */
+    uint32_t nallocated;  /**< blocks handed out, 0 to nelements */
+    uint32_t elementsize; /**< bytes per block, at least 1 */
+    void **stack;         /**< nelements slots: the stack of free blocks */
+    uint8_t *elements;    /**< the arena of nelements * elementsize bytes */
 } mempool;
 
 #ifdef __cplusplus
@@ -54,31 +57,36 @@ static_assert(sizeof(void *) != 4 || sizeof(mempool) == 20, "mempool is 20 bytes
 static_assert(sizeof(void *) != 4 || offsetof(mempool, elements) == 16, "elements at offset 16");
 #endif
 
-/* Creates a pool of nelements blocks of elementsize bytes: the header with
- * malloc, the zero-filled arena with calloc, then the stack with calloc,
- * filled so that block 0 is handed out first.  Asserts nelements > 0, then
- * elementsize > 0.  Returns null when an allocation fails (whatever was
- * allocated is freed again) or when the arena or the stack would exceed
- * 4294967295 bytes (nothing is allocated).  O(nelements). */
+/** Creates a pool: the header with malloc, the zero-filled arena with calloc,
+ * then the stack with calloc, filled so that block 0 is handed out first.
+ * Asserts nelements > 0, then elementsize > 0.  O(nelements).
+ * @param nelements   number of blocks
+ * @param elementsize bytes per block
+ * @return the pool, or null when an allocation fails (whatever was allocated
+ *         is freed again) or when the arena or the stack would exceed
+ *         4294967295 bytes (nothing is allocated) */
 LIBKRC_API mempool *mempool_create(uint32_t nelements, uint32_t elementsize);
 
-/* Hands out the block on top of the free stack, its contents as last left
- * (zero if never handed out before).  Asserts pool != NULL; then, on a pool
- * with a free block, element != STACK_SENTINEL (reported from stack_pop: the
- * stack's consistency).  O(1), no heap use.  Returns null with the pool
- * unchanged when every block is handed out. */
+/** Hands out the block on top of the free stack, its contents as last left
+ * (zero if never handed out before).  On a pool with a free block, asserts
+ * element != STACK_SENTINEL (reported from stack_pop).  O(1), no heap use.
+ * @param pool the pool
+ * @return the block, or null with the pool unchanged when every block is
+ *         handed out */
 LIBKRC_API void *mempool_alloc(mempool *pool);
 
-/* Gives element back: it becomes the next block handed out.  A null element
- * does nothing, however many blocks are out.  Asserts pool != NULL; then,
- * for a non-null element, pool->nallocated > 0 (something must be out) and
+/** Gives a block back: it becomes the next block handed out.  For a non-null
+ * element, asserts pool->nallocated > 0 (something must be out), then
  * pool->stack[pool->nallocated] == STACK_SENTINEL (reported from
- * stack_push: the stack's consistency).  O(1), no heap use. */
+ * stack_push).  O(1), no heap use.
+ * @param pool    the pool
+ * @param element a block of this pool, handed out and not yet given back;
+ *                null does nothing, however many blocks are out */
 LIBKRC_API void mempool_free(mempool *pool, void *element);
 
-/* Frees the stack, the arena and the header, whatever is still handed out
- * (those blocks become invalid).  A null pool does nothing.  No checks.
- * O(1). */
+/** Frees the stack, the arena and the header, whatever is still handed out
+ * (those blocks become invalid).  O(1).
+ * @param pool the pool; null does nothing */
 LIBKRC_API void mempool_destroy(mempool *pool);
 
 #ifdef __cplusplus

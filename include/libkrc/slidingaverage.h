@@ -1,4 +1,5 @@
-/* Sliding-window average over unsigned 32-bit samples.
+/** @file
+ * Sliding-window average over unsigned 32-bit samples.
  *
  * The window keeps the most recent maxEntries samples (a count of samples,
  * not a period of time) in a ring of 32-bit slots, and a 64-bit running sum of
@@ -20,8 +21,9 @@
  * is evaluated in 64-bit arithmetic, so no 32-bit bufsize can satisfy it for
  * such a window.
  *
- * Preconditions are checked with assertions that stay compiled in; a
- * violated one prints the failed expression and aborts.  Nothing here takes
+ * Checks: every function that takes p asserts it is not null, except
+ * SlidingAverage_destroy(); the creation functions check their sizes.  A
+ * violated check prints the failed expression and aborts, in every build.  Nothing here takes
  * a lock: a caller sharing an object between threads serialises every call
  * on it, reads included.
  */
@@ -37,18 +39,18 @@
 extern "C" {
 #endif
 
-/* The window.  Also the layout at the start of an in-place buffer.
+/** The window.  Also the layout at the start of an in-place buffer.
  * Invariants: while filling (noOfEntries < maxEntries) the samples occupy
  * slots 0 .. noOfEntries - 1 in arrival order and nextIndex == noOfEntries;
  * once full, every slot holds a sample and nextIndex names the oldest.  sum
  * is exactly the sum of the samples in the window; slots never written since
  * creation or the last reset hold 0. */
 typedef struct SlidingAverage {
-    uint64_t sum;         /* sum of the samples now in the window */
-    uint32_t *log;        /* ring of maxEntries sample slots */
-    uint32_t maxEntries;  /* window length, at least 1, fixed at creation */
-    uint32_t noOfEntries; /* samples in the window, 0 .. maxEntries */
-    uint32_t nextIndex;   /* slot the next sample goes to, 0 .. maxEntries - 1 */
+    uint64_t sum;         /**< sum of the samples now in the window */
+    uint32_t *log;        /**< ring of maxEntries sample slots */
+    uint32_t maxEntries;  /**< window length, at least 1, fixed at creation */
+    uint32_t noOfEntries; /**< samples in the window, 0 .. maxEntries */
+    uint32_t nextIndex;   /**< slot the next sample goes to, 0 .. maxEntries - 1 */
 } SlidingAverage;
 
 #ifdef __cplusplus
@@ -60,60 +62,64 @@ static_assert(sizeof(void *) != 4 || offsetof(SlidingAverage, nextIndex) == 20, 
 static_assert(sizeof(SlidingAverage) % sizeof(uint32_t) == 0, "the log right behind the structure is aligned");
 #endif
 
-/* Creates an empty heap window of maxEntries samples: the structure, then
- * the log of 4 * maxEntries bytes, both from malloc.  Asserts
- * maxEntries > 0.  Returns null when an allocation fails (the structure is
- * freed again if the log could not be had) and, without allocating, when
- * maxEntries > 1073741823 (the log's byte count would not fit in 32 bits).
- * O(maxEntries) for zeroing the log. */
+/** Creates an empty heap window: the structure, then the log of
+ * 4 * maxEntries bytes, both from malloc.  Asserts maxEntries > 0.
+ * O(maxEntries) for zeroing the log.
+ * @param maxEntries window length in samples
+ * @return the window, or null when an allocation fails (nothing is left
+ *         allocated) and, without allocating, when maxEntries > 1073741823
+ *         (the log's byte count would not fit in 32 bits) */
 LIBKRC_API SlidingAverage *SlidingAverage_create(uint32_t maxEntries);
 
-/* Lays out an empty window of maxEntries samples in the caller's buffer and
- * returns buf itself as the object; nothing is allocated and the buffer stays
- * the caller's.  The structure sits at the start of buf and the log right
- * behind it, so buf must hold 4 * maxEntries + sizeof(SlidingAverage) bytes
- * (24 bytes of structure on the 32-bit target, more where pointers are 64
- * bits wide).  Checks, in this order:
- *   buf                                                  (not null)
- *   bufsize >= maxEntries * sizeof *p->log + sizeof *p   (evaluated in 64
- *                                     bits: an oversized window fails here)
- *   (intptr_t)buf % 4 == 0
- *   (intptr_t)buf % 8 == 0           (only where pointers are 64 bits wide:
- *                                     there the structure needs 8-byte
- *                                     alignment; the 32-bit target demands 4)
- *   maxEntries > 0
- * O(maxEntries) for zeroing the log. */
+/** Lays out an empty window in the caller's buffer; nothing is allocated and
+ * the buffer stays the caller's.  The structure sits at the start of buf and
+ * the log right behind it.  Asserts, in this order: buf;
+ * bufsize >= maxEntries * sizeof *p->log + sizeof *p (evaluated in 64 bits,
+ * so an oversized window fails here); (intptr_t)buf % 4 == 0;
+ * (intptr_t)buf % 8 == 0 (only where pointers are 64 bits wide: there the
+ * structure needs 8-byte alignment); maxEntries > 0.
+ * O(maxEntries) for zeroing the log.
+ * @param buf        the buffer, 4-byte aligned
+ * @param bufsize    its size: at least 4 * maxEntries + sizeof(SlidingAverage)
+ *                   bytes (24 bytes of structure on the 32-bit target)
+ * @param maxEntries window length in samples
+ * @return buf, as the window */
 LIBKRC_API SlidingAverage *SlidingAverage_inplace_create(void *buf, uint32_t bufsize, uint32_t maxEntries);
 
-/* Frees a heap window: the log, then the structure.  A null p does nothing.
- * Never for an in-place window. */
+/** Frees a heap window: the log, then the structure.
+ * @param p the window, never an in-place one; null does nothing */
 LIBKRC_API void SlidingAverage_destroy(SlidingAverage *p);
 
-/* Empties the window: count, next slot and sum to 0, every slot of the log
+/** Empties the window: count, next slot and sum to 0, every slot of the log
  * zeroed; the window length stays.  Asserts p != NULL, then p->log.
- * O(maxEntries). */
+ * O(maxEntries).
+ * @param p the window */
 LIBKRC_API void SlidingAverage_Reset(SlidingAverage *p);
 
-/* Adds a sample.  While the window is filling it goes into the next free
- * slot; once full it replaces the oldest sample, which leaves the sum.
- * Asserts p != NULL.  O(1), one 32-bit remainder; never fails. */
+/** Adds a sample; once the window is full it replaces the oldest one.
+ * Asserts p != NULL.  O(1); never fails.
+ * @param p      the window
+ * @param sample the sample */
 LIBKRC_API void SlidingAverage_Add(SlidingAverage *p, uint32_t sample);
 
-/* The mean of the samples in the window, sum / count in double precision
- * (the sum rounded to the nearest double, which matters only above 2^53);
- * 0.0 for an empty window.  Asserts p.  O(1). */
+/** The mean of the samples in the window.  Asserts p.  O(1).
+ * @param p the window
+ * @return sum / count in double precision (the sum rounded to the nearest
+ *         double, which matters only above 2^53); 0.0 for an empty window */
 LIBKRC_API double SlidingAverage_GetAverage(SlidingAverage *p);
 
-/* The number of samples in the window.  Asserts p.  O(1). */
+/** The number of samples in the window.  Asserts p.  O(1).
+ * @param p the window
+ * @return 0 .. maxEntries */
 LIBKRC_API uint32_t SlidingAverage_NoOfEntries(SlidingAverage *p);
 
-/* Integer population variance of a full window; 0 while it is not full,
- * whatever it holds.  It is taken about m, the integer part of the mean:
- * every slot's signed difference from m is squared in double precision and
- * the square truncated into a 64-bit accumulator (modulo 2^64); the
- * accumulator is divided by the count in 64-bit integer division and the low
- * 32 bits of the quotient are returned.  Asserts p != NULL.  O(maxEntries),
- * no allocation. */
+/** Integer population variance of a full window, taken about the integer
+ * part of the mean: each square is truncated into a 64-bit accumulator
+ * (modulo 2^64), which is divided by the count in integer division.
+ * Asserts p != NULL.  O(maxEntries), no allocation.
+ * @param p the window
+ * @return the low 32 bits of the quotient; 0 while the window is not full,
+ *         whatever it holds */
 LIBKRC_API uint32_t SlidingAverage_GetVariance(SlidingAverage *p);
 
 #ifdef __cplusplus
