@@ -11,7 +11,7 @@ set -eu
 # cross compiler.  Lint: clang-tidy and cppcheck.
 packages="cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user googletest
           g++-12-multilib lib32asan8 lib32ubsan1 clang-tidy cppcheck"
-[ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev"
+[ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev libglib2.0-dev libboost-dev pkg-config python3"
 if [ "${LIBKRC_WITH_DOCS:-0}" = 1 ] || [ "${LIBKRC_WITH_PACKAGING:-0}" = 1 ]; then
     packages="$packages doxygen"
 fi

@@ -21,17 +21,21 @@ list_node_t *new_node(list_t *lst, void *data) {
 // A new, empty list with the hooks of `src`.
 list_t *new_list_like(const list_t *src) { return list_new(src->alloc_fn, src->free_fn); }
 
-// Appends keep(data) of the items that `select` accepts to a new list with the
-// source's hooks, then marks it a sublist.  Null (and nothing left behind) when
-// an allocation fails.
-template <typename Select, typename Map>
-list_t *build_sublist(list_t *lst, Select select, Map map) {
+// Appends map(data) (data itself for a null map) of the items that `select`
+// accepts to a new list with the source's hooks, then marks it a sublist.
+// An item is accepted when select is null, or when select(data, ctx) is
+// nonzero exactly if `want` is true.  Null (and nothing left behind) when an
+// allocation fails.  One plain function serves all four constructors, so the
+// walk is in the library once.
+list_t *build_sublist(list_t *lst, list_pred_fn select, void *ctx, bool want, list_map_fn map) {
     list_t *out = new_list_like(lst);
     if (out == nullptr)
         return nullptr;
     for (list_iter_t it = list_first(lst); !list_end(it); it = list_next(it)) {
         void *data = list_get(it);
-        if (select(data) && list_add(out, map(data)) == nullptr) {
+        if (select != nullptr && (select(data, ctx) != 0) != want)
+            continue;
+        if (list_add(out, map != nullptr ? map(data) : data) == nullptr) {
             list_free(out, nullptr);
             return nullptr;
         }
@@ -39,8 +43,6 @@ list_t *build_sublist(list_t *lst, Select select, Map map) {
     out->is_sublist = 1;
     return out;
 }
-
-void *identity(void *data) { return data; }
 
 }  // namespace
 
@@ -271,25 +273,21 @@ extern "C" int list_foreach_sep(list_t *lst, void *ctx, list_visit_fn f, list_se
 extern "C" list_t *sublist_create(list_t *lst, list_pred_fn include_node, void *ctx) {
     KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK_TEXT(include_node != nullptr, "include_node != NULL");
-    return build_sublist(
-        lst, [=](void *data) { return include_node(data, ctx) != 0; }, identity);
+    return build_sublist(lst, include_node, ctx, true, nullptr);
 }
 
 extern "C" list_t *sublist_create_neg(list_t *lst, list_pred_fn include_node, void *ctx) {
     KRC_CHECK_TEXT(lst != nullptr, "lst != NULL");
     KRC_CHECK_TEXT(include_node != nullptr, "include_node != NULL");
-    return build_sublist(
-        lst, [=](void *data) { return include_node(data, ctx) == 0; }, identity);
+    return build_sublist(lst, include_node, ctx, false, nullptr);
 }
 
 extern "C" list_t *sublist_adaptor(list_t *lst, list_map_fn adaptor) {
-    return build_sublist(
-        lst, [](void *) { return true; }, adaptor);
+    return build_sublist(lst, nullptr, nullptr, true, adaptor);
 }
 
 extern "C" list_t *sublist_copy(list_t *lst) {
-    return build_sublist(
-        lst, [](void *) { return true; }, identity);
+    return build_sublist(lst, nullptr, nullptr, true, nullptr);
 }
 
 extern "C" list_t *list_copy(list_t *lst, list_map_fn copier, list_destructor_fn destructor) {

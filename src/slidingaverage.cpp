@@ -18,6 +18,47 @@ constexpr uint32_t kMaxWindow = UINT32_MAX / sizeof(uint32_t);
 constexpr bool kWidePointers = sizeof(void *) > 4;
 static_assert(!kWidePointers || alignof(SlidingAverage) <= 8, "an 8-byte aligned buffer suffices");
 
+// v as a double, rounded to nearest: the high half scaled by 2^32 is exact,
+// so the one addition is the only rounding.  Spares the 32-bit target the
+// software 64-bit conversion routine, which brings the whole software
+// floating-point adder with it.
+inline double to_double(uint64_t v) {
+    return static_cast<double>(static_cast<uint32_t>(v >> 32)) * 4294967296.0 +
+           static_cast<double>(static_cast<uint32_t>(v));
+}
+
+// v truncated to an unsigned 64-bit integer, for an integer-valued v in
+// [0, 2^64): the high word is v / 2^32 (exact scaling) truncated, and the
+// rest, below 2^32 and a multiple of v's unit in the last place, is exact.
+// Spares the 32-bit target the software conversion routine.
+inline uint64_t to_u64(double v) {
+    const auto hi = static_cast<uint32_t>(v * (1.0 / 4294967296.0));
+    const auto lo = static_cast<uint32_t>(v - static_cast<double>(hi) * 4294967296.0);
+    return (uint64_t{hi} << 32) | lo;
+}
+
+// The low 32 bits of n / d, d > 0: the high word leaves its remainder, then
+// the 32 quotient bits of the low word come one at a time (restoring
+// division; `carry` is the remainder's 33rd bit).  The variance needs only
+// these bits, and the 32-bit target is spared the general 64-bit division
+// routine, which is larger than this whole family's hot code.
+inline uint32_t low_quotient(uint64_t n, uint32_t d) {
+    uint32_t r = static_cast<uint32_t>(n >> 32) % d;
+    uint32_t lo = static_cast<uint32_t>(n);
+    uint32_t q = 0;
+    for (int bit = 0; bit < 32; ++bit) {
+        const bool carry = (r >> 31) != 0;
+        r = (r << 1) | (lo >> 31);
+        lo <<= 1;
+        q <<= 1;
+        if (carry || r >= d) {
+            r -= d;
+            q |= 1;
+        }
+    }
+    return q;
+}
+
 // Sets up a window whose log is in place: stores the length and empties it.
 SlidingAverage *start(SlidingAverage *p, uint32_t *log, uint32_t maxEntries) {
     p->log = log;
@@ -86,14 +127,16 @@ extern "C" void SlidingAverage_Add(SlidingAverage *p, uint32_t sample) {
         ++p->noOfEntries;
     }
     slot = sample;
-    p->nextIndex = (p->nextIndex + 1) % p->maxEntries;
+    // (nextIndex + 1) mod maxEntries by a compare, as nextIndex < maxEntries.
+    const uint32_t next = p->nextIndex + 1;
+    p->nextIndex = next >= p->maxEntries ? 0 : next;
 }
 
 extern "C" double SlidingAverage_GetAverage(SlidingAverage *p) {
     KRC_CHECK(p);
     if (p->noOfEntries == 0)
         return 0.0;
-    return static_cast<double>(p->sum) / static_cast<double>(p->noOfEntries);
+    return to_double(p->sum) / static_cast<double>(p->noOfEntries);
 }
 
 extern "C" uint32_t SlidingAverage_NoOfEntries(SlidingAverage *p) {
@@ -109,9 +152,10 @@ extern "C" uint32_t SlidingAverage_GetVariance(SlidingAverage *p) {
     const auto m = static_cast<uint32_t>(SlidingAverage_GetAverage(p));
     uint64_t acc = 0;
     for (uint32_t i = 0; i < p->maxEntries; ++i) {
-        // |d| < 2^32, so d * d stays below 2^64 even after rounding to double.
-        const auto d = static_cast<double>(static_cast<int64_t>(p->log[i]) - static_cast<int64_t>(m));
-        acc += static_cast<uint64_t>(d * d);
+        // |d| < 2^32, so d is exact in a double and d * d stays below 2^64
+        // even after rounding.
+        const double d = static_cast<double>(p->log[i]) - static_cast<double>(m);
+        acc += to_u64(d * d);
     }
-    return static_cast<uint32_t>(acc / p->noOfEntries);
+    return low_quotient(acc, p->noOfEntries);
 }
