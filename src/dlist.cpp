@@ -15,11 +15,28 @@ namespace {
 inline krc::Link next(const DList *list) { return krc::Link{list->nextOffset}; }
 inline krc::Link prev(const DList *list) { return krc::Link{list->prevOffset}; }
 
+// Links elem behind the last element, or as the only one.
+void append(DList *list, void *elem) {
+    const krc::Link nx = next(list);
+    void *last = list->last;
+    nx.set(elem, nullptr);
+    prev(list).set(elem, last);
+    if (last == nullptr)
+        list->first = elem;
+    else
+        nx.set(last, elem);
+    list->last = elem;
+    list->count += 1;
+}
+
 // Links elem behind pred, or in front of the first element when pred is null.
+// Behind the last element (or into an empty list) there is no successor to
+// relink: that is append, which is all DList_insertLast compiles to.
 void insert_after(DList *list, void *pred, void *elem) {
+    if (pred == list->last)
+        return append(list, elem);
     const krc::Link nx = next(list);
     const krc::Link pv = prev(list);
-    void *last = list->last;
     void *succ = pred == nullptr ? list->first : nx.get(pred);
     nx.set(elem, succ);
     pv.set(elem, pred);
@@ -29,31 +46,46 @@ void insert_after(DList *list, void *pred, void *elem) {
         nx.set(pred, elem);
     if (succ != nullptr)
         pv.set(succ, elem);
-    if (last == pred)
+    else
         list->last = elem;
     list->count += 1;
 }
 
+// Unlinks elem, which is in this list and has no predecessor.
+void *remove_first(DList *list, void *elem) {
+    const krc::Link nx = next(list);
+    void *succ = nx.get(elem);
+    nx.set(elem, nullptr);
+    list->first = succ;
+    if (succ == nullptr)
+        list->last = nullptr;
+    else
+        prev(list).set(succ, nullptr);
+    list->count -= 1;
+    return elem;
+}
+
 // Unlinks elem, which is in this list.  The cursor is left alone, unlike the
 // singly linked list's: a walk that has just been handed elem has already
-// moved on, and one whose cursor is on elem ends after returning it.
+// moved on, and one whose cursor is on elem ends after returning it.  The
+// first element, the one DList_removeFirst passes, has no predecessor to
+// relink: remove_first.
 void *remove_elem(DList *list, void *elem) {
     if (elem == nullptr)
         return nullptr;
+    if (elem == list->first)
+        return remove_first(list, elem);
     const krc::Link nx = next(list);
     const krc::Link pv = prev(list);
     void *pred = pv.get(elem);
     void *succ = nx.get(elem);
     nx.set(elem, nullptr);
     pv.set(elem, nullptr);
-    if (list->first == elem)
-        list->first = succ;
-    if (list->last == elem)
-        list->last = pred;
-    if (pred != nullptr)
-        nx.set(pred, succ);
+    nx.set(pred, succ);
     if (succ != nullptr)
         pv.set(succ, pred);
+    else
+        list->last = pred;
     list->count -= 1;
     return elem;
 }
