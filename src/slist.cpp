@@ -43,16 +43,16 @@ void *remove_after(List *list, void *pred) {
     if (victim == nullptr)
         return nullptr;
     void *succ = next.get(victim);
+    next.set(victim, nullptr);
     if (pred == nullptr)
         list->first = succ;
     else
         next.set(pred, succ);
+    if (succ == nullptr)
+        list->last = pred;
+    list->count -= 1;
     if (list->cursor == victim)
         list->cursor = succ;
-    if (list->last == victim)
-        list->last = pred;
-    next.set(victim, nullptr);
-    list->count -= 1;
     return victim;
 }
 
