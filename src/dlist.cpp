@@ -28,10 +28,10 @@ inline krc::Link prev(const DList *list) { return krc::Link{list->prevOffset}; }
     const krc::Link nx = next(list);
     nx.set(elem, nullptr);
     void *last = list->last;
-    if (last == nullptr)
-        list->first = elem;
-    else
+    if (last != nullptr)
         nx.set(last, elem);
+    else
+        list->first = elem;
     list->last = elem;
     list->count += 1;
 }
@@ -67,10 +67,10 @@ void insert_after(DList *list, void *pred, void *elem) {
     void *succ = nx.get(elem);
     nx.set(elem, nullptr);
     list->first = succ;
-    if (succ == nullptr)
-        list->last = nullptr;
-    else
+    if (succ != nullptr)
         prev(list).set(succ, nullptr);
+    else
+        list->last = nullptr;
     list->count -= 1;
     return elem;
 }

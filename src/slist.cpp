@@ -23,10 +23,10 @@ inline krc::Link link(const List *list) { return krc::Link{list->linkOffset}; }
     const krc::Link next = link(list);
     next.set(elem, nullptr);
     void *last = list->last;  // read after the store: no callee-saved register
-    if (last == nullptr)
-        list->first = elem;
-    else
+    if (last != nullptr)
         next.set(last, elem);
+    else
+        list->first = elem;
     list->last = elem;
     list->count += 1;
 }
