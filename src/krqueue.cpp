@@ -78,11 +78,12 @@ extern "C" int krqueue_add(krqueue *p, void *elem) {
     KRC_CHECK_TEXT(elem != nullptr, "elem != NULL");
     if (p->count == p->capacity)
         return 0;
-    uint32_t i = next_slot(p->last_add, p->capacity);
-    KRC_CHECK_TEXT(p->members[i] == nullptr, "p->members[i] == NULL");
-    p->members[i] = elem;
-    p->last_add = i;
     ++p->count;
+    uint32_t i = next_slot(p->last_add, p->capacity);
+    p->last_add = i;
+    void **slot = &p->members[i];
+    KRC_CHECK_TEXT(*slot == nullptr, "p->members[i] == NULL");
+    *slot = elem;
     return 1;
 }
 
@@ -91,11 +92,12 @@ extern "C" void *krqueue_get(krqueue *p) {
     if (p->count == 0)
         return nullptr;
     uint32_t i = next_slot(p->last_get, p->capacity);
-    void *elem = p->members[i];
-    KRC_CHECK_TEXT(elem != nullptr, "elem != NULL");
     p->last_get = i;
     --p->count;
-    p->members[i] = nullptr;
+    void **slot = &p->members[i];
+    void *elem = *slot;
+    KRC_CHECK_TEXT(elem != nullptr, "elem != NULL");
+    *slot = nullptr;
     return elem;
 }
 

@@ -24,10 +24,9 @@ inline bool fits_u32(uint32_t count, size_t size) {
 
 // Takes the block on top of the stack and marks its slot empty.
 void *stack_pop(mempool *pool) {
-    void **top = &pool->stack[pool->nallocated];
+    void **top = &pool->stack[pool->nallocated++];
     void *element = *top;
     KRC_CHECK(element != STACK_SENTINEL);
-    ++pool->nallocated;
     *top = STACK_SENTINEL;
     return element;
 }

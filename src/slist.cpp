@@ -14,6 +14,43 @@ namespace {
 
 inline krc::Link link(const List *list) { return krc::Link{list->linkOffset}; }
 
+// The two FIFO steps, append and remove_first, are inlined wherever they are
+// used, the file's -Os notwithstanding: each is about a dozen instructions,
+// and a call to the general insertion or removal would cost more than that.
+
+// Links elem behind the last element, or as the only one.
+[[gnu::always_inline]] inline void append(List *list, void *elem) {
+    const krc::Link next = link(list);
+    next.set(elem, nullptr);
+    void *last = list->last;  // read after the store: no callee-saved register
+    if (last != nullptr)
+        next.set(last, elem);
+    else
+        list->first = elem;
+    list->last = elem;
+    list->count += 1;
+}
+
+// Unlinks the first element, if any.  A cursor on it moves on to its
+// successor, so a walk goes on with the next element.
+[[gnu::always_inline]] inline void *remove_first(List *list) {
+    const krc::Link next = link(list);
+    void *victim = list->first;
+    if (victim == nullptr)
+        return nullptr;
+    // The successor is read back from first once victim's link is cleared,
+    // so that the compiler need not keep it in a callee-saved register.
+    list->first = next.get(victim);
+    next.set(victim, nullptr);
+    void *succ = list->first;
+    if (succ == nullptr)
+        list->last = nullptr;
+    list->count -= 1;
+    if (list->cursor == victim)
+        list->cursor = succ;
+    return victim;
+}
+
 // Links elem behind pred, or in front of the first element when pred is null.
 void insert_after(List *list, void *pred, void *elem) {
     const krc::Link next = link(list);
@@ -43,16 +80,16 @@ void *remove_after(List *list, void *pred) {
     if (victim == nullptr)
         return nullptr;
     void *succ = next.get(victim);
+    next.set(victim, nullptr);
     if (pred == nullptr)
         list->first = succ;
     else
         next.set(pred, succ);
+    if (succ == nullptr)
+        list->last = pred;
+    list->count -= 1;
     if (list->cursor == victim)
         list->cursor = succ;
-    if (list->last == victim)
-        list->last = pred;
-    next.set(victim, nullptr);
-    list->count -= 1;
     return victim;
 }
 
@@ -71,13 +108,13 @@ extern "C" void List_makeList(List *list, void *sample, void *sampleLink, List_c
 
 extern "C" void List_insertFirst(List *list, void *elem) { insert_after(list, nullptr, elem); }
 
-extern "C" void List_insertLast(List *list, void *elem) { insert_after(list, list->last, elem); }
+extern "C" void List_insertLast(List *list, void *elem) { append(list, elem); }
 
 extern "C" void List_insertSorted(List *list, void *elem) { insert_sorted(list, elem); }
 
 extern "C" void *List_removeAfter(List *list, void *pred) { return remove_after(list, pred); }
 
-extern "C" void *List_removeFirst(List *list) { return remove_after(list, nullptr); }
+extern "C" void *List_removeFirst(List *list) { return remove_first(list); }
 
 // The predecessor of the last element is count - 2 links on from first.
 extern "C" void *List_removeLast(List *list) {
@@ -92,7 +129,7 @@ extern "C" void *List_removeLast(List *list) {
 
 extern "C" void List_push(List *list, void *elem) { insert_after(list, nullptr, elem); }
 
-extern "C" void *List_pop(List *list) { return remove_after(list, nullptr); }
+extern "C" void *List_pop(List *list) { return remove_first(list); }
 
 extern "C" void *List_peek(List *list) { return list->first; }
 
