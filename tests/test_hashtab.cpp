@@ -36,6 +36,7 @@ TEST(HashTab, BucketCountsLimitAndAllocationFailure) {
         EXPECT_EQ(t.capacity, row[0]);
         EXPECT_EQ(t.entries, nullptr);
         EXPECT_EQ(t.buckets, nullptr);
+        EXPECT_EQ(t.freelist, nullptr);
         EXPECT_EQ(t.userdata, 0xA5A5A5A5u);  // written only on success
         HashTab_destroy(&t);
     }

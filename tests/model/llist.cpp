@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "model.h"
@@ -45,7 +46,10 @@ void *hook_alloc(size_t size) {
     if (g->fail_in-- == 0)
         return nullptr;
     ++g->live;
-    return malloc(size);
+    // Fresh blocks hold garbage, so a field the library forgets to set shows.
+    void *block = malloc(size);
+    MODEL_REQUIRE(block != nullptr);
+    return memset(block, 0xA5, size);
 }
 void hook_free(void *block) {
     --g->live;
