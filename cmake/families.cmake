@@ -45,6 +45,8 @@ endfunction()
 libkrc_check_families()
 list(TRANSFORM LIBKRC_FAMILIES PREPEND src/ OUTPUT_VARIABLE LIBKRC_SOURCES)
 list(TRANSFORM LIBKRC_SOURCES APPEND .cpp)
+# Shared internals with code of their own.
+list(APPEND LIBKRC_SOURCES src/internal/divide.cpp)
 list(TRANSFORM LIBKRC_FAMILIES PREPEND include/libkrc/ OUTPUT_VARIABLE LIBKRC_HEADERS)
 list(TRANSFORM LIBKRC_HEADERS APPEND .h)
 list(APPEND LIBKRC_HEADERS include/libkrc/libkrc.h include/libkrc/export.h)

@@ -10,42 +10,9 @@
 #include <cstdlib>
 
 #include "internal/check.h"
-
-#if defined(__arm__) && !defined(__ARM_ARCH_EXT_IDIV__)
-#include <sys/auxv.h>
-#include <asm/hwcap.h>
-#define LIBKRC_RUNTIME_UDIV 1
-#endif
+#include "internal/divide.h"
 
 namespace {
-
-#ifdef LIBKRC_RUNTIME_UDIV
-// The 32-bit ARM baseline has no divide instruction, so the compiler's `%`
-// is a call into the software division routine (tens of instructions).
-// Most cores in use do have udiv; whether this one does is read from the
-// kernel's hardware capabilities once, when the library is loaded, and the
-// per-operation reduction below then costs a load and a branch on top of
-// the two-instruction remainder.  Both paths give the same remainder.
-bool hw_udiv = false;
-
-__attribute__((constructor)) void detect_udiv() { hw_udiv = (getauxval(AT_HWCAP) & HWCAP_IDIVA) != 0; }
-
-inline uint32_t udiv(uint32_t n, uint32_t d) {
-    uint32_t q;
-    // Assembled for this instruction only: the compiler itself keeps to the
-    // baseline, and this path runs only where the kernel reports the unit.
-    asm(".arch_extension idiv\n\tudiv %0, %1, %2" : "=r"(q) : "r"(n), "r"(d));
-    return q;
-}
-
-inline uint32_t modulo(uint32_t n, uint32_t d) {
-    if (__builtin_expect(hw_udiv, 1))
-        return n - udiv(n, d) * d;
-    return n % d;
-}
-#else
-inline uint32_t modulo(uint32_t n, uint32_t d) { return n % d; }
-#endif
 
 // Smallest prime not below 2 * capacity + 1 by trial division with every
 // divisor from 3 up (capacity 0 gives 1).  capacity is at most
@@ -85,7 +52,7 @@ inline void *untyped(const void *key) { return const_cast<void *>(key); }
 
 inline uint32_t bucket_of(const HashTab *p, const void *key) {
     const uint32_t n = p->nbuckets;
-    return modulo(p->hash(untyped(key), n), n);
+    return krc::modulo(p->hash(untyped(key), n), n);
 }
 
 }  // namespace
@@ -196,5 +163,5 @@ extern "C" uint32_t HashTab_hashMem(const void *key, uint32_t nbuckets, uint32_t
     uint32_t h = 0;
     for (uint32_t i = 0; i < len; ++i)
         h = bytes[i] ^ (h << 1);
-    return modulo(h, nbuckets);
+    return krc::modulo(h, nbuckets);
 }

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "internal/check.h"
+#include "internal/divide.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ inline uint64_t to_u64(double v) {
 // these bits, and the 32-bit target is spared the general 64-bit division
 // routine, which is larger than this whole family's hot code.
 inline uint32_t low_quotient(uint64_t n, uint32_t d) {
-    uint32_t r = static_cast<uint32_t>(n >> 32) % d;
+    uint32_t r = krc::modulo(static_cast<uint32_t>(n >> 32), d);
     uint32_t lo = static_cast<uint32_t>(n);
     uint32_t q = 0;
     for (int bit = 0; bit < 32; ++bit) {
