@@ -38,7 +38,8 @@ inline krc::Link prev(const DList *list) { return krc::Link{list->prevOffset}; }
 
 // Links elem behind pred, or in front of the first element when pred is null.
 // Behind the last element (or into an empty list) there is no successor to
-// relink: that is append.
+// relink: that is append.  Anywhere else there is a successor, so `last`
+// stays.
 void insert_after(DList *list, void *pred, void *elem) {
     if (pred == list->last)
         return append(list, elem);
@@ -51,10 +52,7 @@ void insert_after(DList *list, void *pred, void *elem) {
         list->first = elem;
     else
         nx.set(pred, elem);
-    if (succ != nullptr)
-        pv.set(succ, elem);
-    else
-        list->last = elem;
+    pv.set(succ, elem);
     list->count += 1;
 }
 
@@ -152,9 +150,6 @@ extern "C" int32_t DList_compareItems(DList *list, void *a, void *b) { return li
 extern "C" DList *DList_freeElements(DList *list) {
     krc::start(list);
     while (list->cursor != nullptr)
-        free(remove_elem(list, advance(list)));
-    list->count = 0;
-    list->first = nullptr;
-    list->last = nullptr;
+        free(remove_elem(list, advance(list)));  // leaves the list empty
     return list;
 }
