@@ -20,7 +20,7 @@ namespace krc {
 
 #ifdef LIBKRC_RUNTIME_UDIV
 // Whether this core divides in hardware; set once, at load.
-extern bool hw_udiv;
+[[gnu::visibility("hidden")]] extern bool hw_udiv;
 
 inline uint32_t udiv(uint32_t n, uint32_t d) {
     uint32_t q;
