@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Instructions executed per operation on the 32-bit ARM target, counted under
 # qemu-arm: each workload of bench/count runs N and 0 times with
 #   qemu-arm -singlestep -d exec,nochain -D LOG

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Ratio table of the host benchmark: for every row, libkrc's time divided by
 the best peer's, for the shared and the static + LTO builds.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Host timings of libkrc against the containers a user would otherwise pick:
 // GLib (GQueue, GHashTable, GList), Boost (pool, circular_buffer,
 // crc_xmodem_t), std:: containers and inline code (a kernel-style intrusive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C++ wrappers (krc.hpp) against the raw C calls they wrap: each
 // workload comes in two forms doing the same work, one through the C API the
 // way a C program writes it (free callback functions, void * contexts) and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiles for 32-bit ARM Linux, hard-float EABI (Debian's armhf).
 # Test programs run through qemu-arm with the cross sysroot as its library prefix.
 set(CMAKE_SYSTEM_NAME Linux)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks the built shared library against the API it is meant to export.
 #   LIB        path of liblibkrc.so
 #   NM         nm for the library's target

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Checks that the built shared library calls its own functions directly: no
 # PLT slot (jump-slot relocation) may name one of the library's exports, or a
 # program defining a function of the same name would replace it inside the

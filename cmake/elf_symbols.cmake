@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Helpers of the guards on the built library (the cmake -P scripts beside it).
 
 # Runs a command; its standard output goes to `out`, and a failure ends the script.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The families of the library and the files that make each one up.
 #
 # Every family has one source file, one public header, one test program, one
@@ -50,3 +51,6 @@ list(APPEND LIBKRC_SOURCES src/internal/divide.cpp)
 list(TRANSFORM LIBKRC_FAMILIES PREPEND include/libkrc/ OUTPUT_VARIABLE LIBKRC_HEADERS)
 list(TRANSFORM LIBKRC_HEADERS APPEND .h)
 list(APPEND LIBKRC_HEADERS include/libkrc/libkrc.h include/libkrc/export.h)
+# The C++ face: header-only, installed beside the C headers it wraps.
+list(APPEND LIBKRC_HEADERS include/libkrc/krc.hpp include/libkrc/krc_detail.hpp include/libkrc/krc_lists.hpp
+  include/libkrc/krc_stores.hpp include/libkrc/krc_utilities.hpp)

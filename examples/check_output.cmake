@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs one example program and compares its standard output, byte for byte,
 # with the expected-output file; fails when they differ or the program fails.
 #   cmake -DEXAMPLE=<program> -DEXPECTED=<file> [-DEMULATOR=<command line>] -P check_output.cmake

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three lists through the C++ face: a generic list of strings, and two
 // intrusive lists threading the caller's own records.
 #include <libkrc/krc.hpp>

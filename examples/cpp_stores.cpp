@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fixed-capacity stores through the C++ face: a queue on the heap and
 // one inside an object, a hash table and a block pool.
 #include <libkrc/krc.hpp>

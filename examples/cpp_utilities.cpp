@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The utilities through the C++ face: sliding averages, CRC-16 over byte
 // ranges, and look-ups in constant maps.
 #include <libkrc/krc.hpp>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* CRC-16/XMODEM over a buffer, and continued byte by byte. */
 #include <stdint.h>
 #include <stdio.h>

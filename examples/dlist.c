@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The intrusive doubly linked list: a least-recently-used cache of records
  * that each sit in a recency list and in a size-ordered list at once. */
 #include <stdio.h>

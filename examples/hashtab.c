@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The hash table: a fixed-capacity map from port names to numbers. */
 #include <stdio.h>
 #include <string.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Aligned heap blocks, e.g. for DMA buffers or cache-line sized records. */
 #include <stdint.h>
 #include <stdio.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The bounded queue: a heap queue of jobs, then the same in a caller's
  * buffer with no heap use at all. */
 #include <stdio.h>

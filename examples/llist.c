@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The generic list: build, walk, search, filter, sort and release. */
 #include <stdio.h>
 #include <stdlib.h>

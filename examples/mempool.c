@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The fixed-block pool: records taken from one arena and recycled LIFO. */
 #include <stdio.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Constant look-up maps: error codes to HTTP-like statuses, and numbers to
  * names. */
 #include <stdint.h>

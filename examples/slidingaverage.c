@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The sliding average: a heap window and an in-place window of the same
  * length, fed the same readings. */
 #include <stdint.h>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The intrusive singly linked list: jobs that sit in two lists at once, one
  * ordered by priority and one in arrival order, through two link fields. */
 #include <stdio.h>

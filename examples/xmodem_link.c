@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* XMODEM-CRC link layer: raw standard input and output with time-outs,
  * block sealing and checking by the library's CRC-16, control-byte names
  * from a search map, throughput from a sliding average. */

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* XMODEM-CRC link layer shared by xmodem_send and xmodem_recv: the protocol
  * runs on standard input and output (raw bytes, no buffering), diagnostics
  * go to standard error.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* xmodem_recv FILE: receives FILE by XMODEM-CRC from standard input,
  * answering on standard output; progress and errors go to standard error.
  * Exit status 0 when the sender's end of transmission arrived.

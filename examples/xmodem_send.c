@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* xmodem_send [-b 128|1024] FILE: sends FILE by XMODEM-CRC on standard
  * output, reading the receiver's answers from standard input; progress and
  * errors go to standard error.  Exit status 0 when the receiver acknowledged

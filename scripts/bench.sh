@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Benchmarks, two parts (both by default; name one to run only it):
 #   count  instructions per operation on armhf, counted under qemu-arm, for
 #          the shared library, the static + LTO build and inline C

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Line and branch coverage of src/ by the host tests: a gcov build (gcc
 # --coverage, debug, no sanitizers) in build/coverage, the whole ctest run,
 # death-test children included (they write their counters before aborting,

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages the build and the tests need, if any is missing.
 # Safe to run any number of times; does nothing when all are present.
 # Opt-in extras: LIBKRC_WITH_BENCH=1 (benchmarks), LIBKRC_WITH_DOCS=1 (API

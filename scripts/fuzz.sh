@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Fuzzes every model-checking harness (tests/model/<family>.cpp) with
 # libFuzzer for SECONDS each (default 60): builds the fuzz targets with clang
 # 14 under AddressSanitizer and UBSan in build/fuzz, starts each from a

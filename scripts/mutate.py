@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Mutation check of the host tests: single-token mutants of src/.
 
 Each mutant changes one token of one line (a relational or logical operator,

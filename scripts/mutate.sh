@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Mutation check of the host tests (see scripts/mutate.py --help): every
 # single-token mutant of src/ (sources and internal headers), or of the files
 # given, built in a scratch copy of the tree and run against the host test

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages of libkrc with dpkg-deb, for each architecture
 # named (armhf, amd64; armhf when none is named):
 #   liblibkrc      the shared library, /usr/lib/<triplet>/liblibkrc.so

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The main job: builds liblibkrc.so and the example programs for armhf (and
 # nothing else: no test suite) in build/run-examples, runs each example under
 # qemu-arm, then sends a file from xmodem_send to xmodem_recv over a pair of

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the whole test suite: each preset below is configured, built and
 # tested (armhf under qemu-arm with the guards on the shipped library, x86-64
 # and x86 -m32 under AddressSanitizer and UBSan), then every script in scripts/checks/

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // CRC-16/XMODEM, table-driven.
 //
 // The table is built by the compiler and lands in read-only data: there is no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Intrusive doubly linked list.
 //
 // Insertion at the front and sorted insertion are built on insertion behind

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hash table with a fixed entry pool.
 //
 // All memory is taken by HashTab_init in two blocks, the entry pool and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Aligned allocation: the platform's status-code interface turned into the
 // library's null-on-failure convention.
 #include <libkrc/krcmem.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounded pointer queue: a ring of slots in which null marks an empty slot.
 //
 // Both release functions drain through krqueue_get, so the destructor sees

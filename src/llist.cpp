@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generic doubly linked list: core, queries and derived lists.
 //
 // Derived lists and traversals are built on the core operations below, so the

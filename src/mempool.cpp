@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixed-block memory pool: one arena, cut into equal blocks, with a stack of
 // the free ones.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sentinel-terminated constant maps: plain linear scans.
 #include <libkrc/searchmap.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sliding-window average: a ring of 32-bit samples with a 64-bit running sum.
 #include <libkrc/slidingaverage.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Intrusive singly linked list.
 //
 // Sorting and merging are built on the list's own cursor walk, sorted

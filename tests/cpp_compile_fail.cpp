@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compiled by the test suite with one KRC_CASE_* defined: the wrong cases
 // must fail with the wrappers' message, the right one must compile.
 #include <libkrc/krc.hpp>

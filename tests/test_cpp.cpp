@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The C++ wrappers (krc.hpp): what they add over the C API, namely ownership,
 // iteration, callable adaptation and compile-time layout.  The behaviour of
 // the C functions underneath is the C tests' business.

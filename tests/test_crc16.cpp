@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libkrc/crc16.h>
 
 #include <algorithm>

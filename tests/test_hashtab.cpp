@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libkrc/hashtab.h>
 
 #include <cstdio>

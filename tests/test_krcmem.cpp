@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libkrc/krcmem.h>
 
 #include <cstdint>

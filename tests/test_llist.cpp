@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generic list: the model check (tests/model/llist.cpp) covers behaviour and
 // injected hook failures; here the platform-heap defaults, allocation failure
 // through malloc itself, and every assertion.

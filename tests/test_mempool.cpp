@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libkrc/mempool.h>
 
 #include <cstdio>

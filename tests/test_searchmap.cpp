@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libkrc/searchmap.h>
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include <libkrc/slidingaverage.h>
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Intrusive singly linked list: the model check (tests/model/slist.cpp) with
 // fixed seeds; every record it allocates is released by the end of a run.
 #include <cstdint>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The same work as krc.c hand-written inline in C: the same data layouts
  * and steps, with no calls and no checks.  It is the floor against which
  * the static + LTO build is compared. */

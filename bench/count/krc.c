@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* The workloads through the library's C interface.  Built twice: against the
  * shared library and, with LTO, against the static one. */
 #include <libkrc/libkrc.h>

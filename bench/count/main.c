@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Runs one workload of the variant this is linked into:
  *   PROGRAM --list          prints the workload names, one a line
  *   PROGRAM WORKLOAD N      set-up, then N operations

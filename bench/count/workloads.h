@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Instruction-count workloads: the shared part of every counting program.
  *
  * A counting program is one variant (the library through its shared object,

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * CRC-16/XMODEM: width 16, polynomial 0x1021, initial value 0, most
  * significant bit first (no reflection of input or result), no final XOR.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Symbol visibility of the library's API.  The library is built with hidden
  * visibility; only declarations marked LIBKRC_API are exported. */

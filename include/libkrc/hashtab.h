@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Hash table with a fixed entry pool.
  *

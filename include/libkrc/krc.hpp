@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// @file krc.hpp
 /// @brief The typed C++17 face of libkrc, every family group in one include.
 ///

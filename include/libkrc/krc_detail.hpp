@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// @file krc_detail.hpp
 /// @brief Helpers shared by the C++ wrappers: turning C++ callables into the
 /// C callbacks, and byte distances of data members.  Nothing here is part of

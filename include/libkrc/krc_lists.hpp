@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// @file krc_lists.hpp
 /// @brief Typed C++17 faces of the three lists: krc::list (generic list of
 /// data pointers), krc::slist and krc::dlist (intrusive lists).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// @file krc_stores.hpp
 /// @brief Typed C++17 faces of the fixed-capacity stores: krc::queue and
 /// krc::inplace_queue (krqueue.h), krc::hash_map (hashtab.h) and krc::pool

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /// @file krc_utilities.hpp
 /// @brief Typed C++17 faces of the utilities: krc::sliding_average and
 /// krc::inplace_sliding_average (slidingaverage.h), krc::crc16 (crc16.h) and

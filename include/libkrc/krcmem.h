@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Aligned heap blocks: posix_memalign with a null-on-failure result, and its
  * matching release.

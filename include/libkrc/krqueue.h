@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Bounded first-in, first-out queue of non-null data pointers.
  *

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Every family of the library in one include. */
 #ifndef LIBKRC_LIBKRC_H

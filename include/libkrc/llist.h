@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Generic doubly linked list of untyped data pointers.
  *

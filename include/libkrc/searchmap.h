@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Linear look-ups in constant, sentinel-terminated maps that the caller
  * defines as arrays of two-word entries.

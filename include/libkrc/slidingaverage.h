@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /** @file
  * Sliding-window average over unsigned 32-bit samples.
  *

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs the armhf test programs again on two emulated cores: a Cortex-A9,
 # which has no divide instruction, and a Cortex-A15, which has one.  The hash
 # table picks its bucket reduction from the kernel's hardware capabilities

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Consumers of the installed library, on both targets, as a user meets it:
 #   1. the Debian packages are built (scripts/package.sh armhf amd64);
 #   2. the same build is installed into a staging prefix, and the out-of-tree

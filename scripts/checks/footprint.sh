@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Footprint of the armhf shared library: the code and read-only data that a
 # target keeps resident (.text + .rodata, budget 8192 bytes) and the dynamic
 # linking tables beside them, plus the functions that call a software

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Lint of the library's sources: clang-tidy (checks in .clang-tidy) and
 # cppcheck over src/, with zero findings.  A suppression stands on the line it
 # excuses and gives its reason there.  Takes a few seconds.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The XMODEM programs (examples/xmodem_send.c, examples/xmodem_recv.c), armhf
 # builds under qemu-arm, against an independent implementation (lrzsz's sx
 # and rx), connected through a relay standing in for the serial line

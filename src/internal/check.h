@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Precondition checks of the library.
 //
 // KRC_CHECK is compiled in whatever NDEBUG says: a violated precondition is a

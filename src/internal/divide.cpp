@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether the core has a divide instruction, read once when the library is
 // loaded; see divide.h.
 #include "divide.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Unsigned 32-bit remainder for the per-operation paths.
 //
 // The 32-bit ARM baseline has no divide instruction, so the compiler's `%`

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Intrusive links: pointer fields inside the caller's records, found by a
 // byte distance from the record's address.  Shared by the singly and the
 // doubly linked list, which differ only in how many links they keep and in

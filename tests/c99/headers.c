@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Compile-only check: every public header is valid strict C99. */
 #include <libkrc/libkrc.h>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* An out-of-tree program built against an installed libkrc, the way a user's
  * project would be: it includes the umbrella header, links the shared
  * library and exits 0 only when the library answers correctly. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry point shared by every fuzz target: the build compiles it
 // once per family with LIBKRC_FUZZ_RUN naming that family's model-checking
 // harness (tests/model/<family>.cpp), e.g. -DLIBKRC_FUZZ_RUN=run_llist.

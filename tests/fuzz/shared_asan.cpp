@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into the fuzz targets whose harness uses the interposed allocator,
 // which run with the sanitizer runtimes as shared libraries.  The fuzzing
 // engine brings in libstdc++ ahead of the ASan runtime in the list of needed

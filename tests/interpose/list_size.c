@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A host program with a function of its own named like one of the library's.
  * Its list_size claims that every list is huge.  The library's list_at must
  * still use its own list_size and report the index as out of range, rather

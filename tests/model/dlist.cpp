@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Model check of the intrusive doubly linked list: one header over a pool of
 // heap records beside a std::vector of element pointers and a model cursor.
 // Per run the element pointer is the start of the record or a field inside it

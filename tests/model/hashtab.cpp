@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hash table harness: a table against each key's stored values, oldest first.
 // Byte 0 picks the capacity; each later pair of bytes stores, looks up or
 // deletes one of 48 keys, or (rarely) destroys the table for a new one.  Every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Queue harness: a heap or in-place queue against a std::deque.  Byte 0 picks
 // the form and capacity; each later byte adds, gets, or (one time in eight)
 // releases the queue, drained through a destructor or with none.

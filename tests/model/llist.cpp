@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Model check of the generic list: up to three lists (ordinary ones and
 // sublists) beside std::vectors of their data, with every allocation made
 // through counting hooks that can be told to fail the k-th next allocation.

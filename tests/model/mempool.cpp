@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pool harness: a pool against a stack of its free blocks and the set handed
 // out.  Bytes 0 and 1 pick 1 to 12 blocks of 1 to 24 bytes; each later byte
 // hands a block out (checking that it holds the byte it was last filled

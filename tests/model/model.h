@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Model-checking harnesses: one per container family.
 //
 // A harness decodes a sequence of valid operations from a byte stream,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sliding average harness: a heap or in-place window against a std::deque of
 // its samples.  Byte 0 picks the form and the length (1 to 16); each later
 // byte adds a sample of 4 more bytes shifted right by 0 to 31 bits, so small

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Model check of the intrusive singly linked list: two headers over a pool of
 // heap records beside std::vectors of element pointers and model cursors.
 // Each record has two link fields; per run the element pointer is either the

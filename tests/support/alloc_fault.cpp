@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interposed allocator for allocation-failure injection; see alloc_fault.h.
 //
 // These definitions take precedence over the C library's (and, in sanitized

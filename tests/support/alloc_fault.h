@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Allocation-failure injection for the test programs.
 //
 // Every test program links an interposed malloc, calloc,

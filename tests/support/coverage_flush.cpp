@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Linked into the test programs of a coverage build only (LIBKRC_COVERAGE).
 //
 // A death test's child ends in abort(), which skips the exit handlers that

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Death-test matchers for the library's precondition checks.
 #ifndef LIBKRC_TESTS_DEATH_H
 #define LIBKRC_TESTS_DEATH_H

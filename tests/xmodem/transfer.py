@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs one XMODEM transfer: starts a sender and a receiver (shell command
 lines) and relays the bytes between them, standing in for a serial line.
 With --corrupt N, the relay flips the bits of the N-th byte (from 0) that the
