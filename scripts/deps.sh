@@ -1,47 +1,108 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Installs the Debian packages the build and the tests need, if any is missing.
-# Safe to run any number of times; does nothing when all are present.
-# Opt-in extras: LIBKRC_WITH_BENCH=1 (benchmarks), LIBKRC_WITH_DOCS=1 (API
-# reference), LIBKRC_WITH_PACKAGING=1 (packages, consumer checks),
-# LIBKRC_WITH_XMODEM=1 (the XMODEM programs' check against lrzsz).
+# Installs the Debian packages that the named commands need, when any is
+# missing; does nothing when all are there, so it is safe to run again.
+#   scripts/deps.sh [COMMAND...]
+#   examples  scripts/run-examples.sh: armhf cross compiler, qemu-user
+#   presets   the test presets armhf, arm64, host-asan, i386-asan (the default)
+#   test      scripts/test.sh: the presets and every check (package,
+#             consumer, docs, xmodem, lint)
+#   package   the Debian packages (scripts/package.sh), native and cross
+#   consumer  the packages, then consumers built with g++ and clang++
+#   docs      the API reference and the manual pages
+#   xmodem    the XMODEM programs against lrzsz
+#   lint, bench, fuzz, coverage, mutate: the scripts of those names
+# LIBKRC_WITH_<COMMAND>=1 in the environment adds that command too.
+#
+# Every missing package is named in one message before anything is done.
+# The install runs as root, or through sudo when sudo works without asking
+# (sudo -n); otherwise the message gives the commands to run as root, and the
+# script fails.
 set -eu
 
-# The -m32 build (i386-asan) takes g++-12-multilib and the 32-bit sanitizer
-# runtimes; not the g++-multilib metapackage, which conflicts with the armhf
-# cross compiler.  Lint: clang-tidy and cppcheck.
-packages="cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user googletest
-          g++-12-multilib lib32asan8 lib32ubsan1 clang-tidy cppcheck"
-[ "${LIBKRC_WITH_BENCH:-0}" = 1 ] && packages="$packages libbenchmark-dev libglib2.0-dev libboost-dev pkg-config python3"
-if [ "${LIBKRC_WITH_DOCS:-0}" = 1 ] || [ "${LIBKRC_WITH_PACKAGING:-0}" = 1 ]; then
-    packages="$packages doxygen"
-fi
-[ "${LIBKRC_WITH_PACKAGING:-0}" = 1 ] && packages="$packages dpkg-dev lintian pkgconf"
-[ "${LIBKRC_WITH_XMODEM:-0}" = 1 ] && packages="$packages lrzsz python3"
-[ "${LIBKRC_WITH_FUZZ:-0}" = 1 ] && packages="$packages clang-14 libclang-rt-14-dev"
-[ "${LIBKRC_WITH_COVERAGE:-0}" = 1 ] && packages="$packages gcovr"
-[ "${LIBKRC_WITH_MUTATE:-0}" = 1 ] && packages="$packages python3"
+commands="$*"
+for name in bench docs package packaging xmodem fuzz coverage mutate lint consumer arm64; do
+    upper=$(echo "$name" | tr '[:lower:]' '[:upper:]')
+    eval "value=\${LIBKRC_WITH_$upper:-0}"
+    [ "$value" = 1 ] && commands="$commands $name"
+done
+[ -n "$commands" ] || commands=presets
 
+# The -m32 build (i386-asan) takes the multilib package of g++'s own major
+# version and the 32-bit sanitizer runtimes; not the g++-multilib
+# metapackage, which conflicts with the armhf cross compiler.
+multilib() {
+    echo "g++-12-multilib lib32asan8 lib32ubsan1"
+}
+
+# The cross compilers and qemu-user for the ARM targets.
+arm_tools() {
+    echo "g++-arm-linux-gnueabihf g++-aarch64-linux-gnu qemu-user"
+}
+
+# The packages of one command (and of the commands it runs).
+packages_of() { # command
+    case $1 in
+        examples) echo "cmake make g++-arm-linux-gnueabihf qemu-user" ;;
+        presets) echo "cmake make gcc g++ googletest $(arm_tools) $(multilib)" ;;
+        test) for c in presets package consumer docs xmodem lint; do packages_of "$c"; done ;;
+        package | packaging)
+            # dpkg-shlibdeps reads the C library's dependency information of a
+            # cross target from that architecture's libc6 (multiarch).
+            echo "cmake make gcc g++ git $(arm_tools) dpkg-dev debhelper lintian doxygen python3"
+            echo "libc6:armhf libc6:arm64" ;;
+        consumer) packages_of package; echo "pkgconf clang-14 man-db" ;;
+        docs) echo "cmake make gcc g++ doxygen python3 groff-base" ;;
+        xmodem) echo "cmake make g++-arm-linux-gnueabihf qemu-user lrzsz python3" ;;
+        lint) echo "cmake make gcc g++ clang-tidy cppcheck" ;;
+        arm64) echo "cmake make g++-aarch64-linux-gnu qemu-user" ;;
+        bench) echo "cmake make gcc g++ libbenchmark-dev libglib2.0-dev libboost-dev pkg-config python3" ;;
+        fuzz) echo "cmake make clang-14 libclang-rt-14-dev" ;;
+        coverage) echo "cmake make gcc g++ googletest gcovr" ;;
+        mutate) echo "cmake make gcc g++ googletest python3" ;;
+        *) echo "deps.sh: unknown command '$1' (see the head of scripts/deps.sh)" >&2; return 1 ;;
+    esac
+}
+
+for c in $commands; do packages_of "$c" >/dev/null; done
+wanted=$(for c in $commands; do packages_of "$c"; done | tr ' ' '\n' | sed '/^$/d' | sort -u)
 missing=""
-for p in $packages; do
+for p in $wanted; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
         missing="$missing $p"
     fi
 done
 [ -z "$missing" ] && exit 0
 
+# Foreign architectures dpkg must know before their packages can come in.
+add_archs=""
+for p in $missing; do
+    case $p in
+        *:*) a=${p#*:}
+             dpkg --print-foreign-architectures | grep -qx "$a" || case " $add_archs " in
+                 *" $a "*) ;;
+                 *) add_archs="$add_archs $a" ;;
+             esac ;;
+    esac
+done
+steps=""
+for a in $add_archs; do steps="${steps}dpkg --add-architecture $a && "; done
+steps="${steps}apt-get update && apt-get install -y --no-install-recommends$missing"
+
+echo "deps.sh: for '$(echo $commands)', these Debian packages are missing:$missing"
 if [ "$(id -u)" -eq 0 ]; then
     sudo=""
-elif command -v sudo >/dev/null 2>&1; then
-    sudo="sudo"
+elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
+    sudo="sudo -n"
 else
-    echo "deps.sh: these Debian packages are missing:$missing" >&2
-    echo "deps.sh: this user is not root and sudo is not installed; as root, run:" >&2
-    echo "    apt-get update && apt-get install -y --no-install-recommends$missing" >&2
+    echo "deps.sh: this user is not root and cannot use sudo without a password or terminal;" >&2
+    echo "deps.sh: as root, run:" >&2
+    echo "    $steps" >&2
     exit 1
 fi
-echo "installing:$missing"
+echo "deps.sh: installing them: $steps"
 export DEBIAN_FRONTEND=noninteractive
+for a in $add_archs; do $sudo dpkg --add-architecture "$a"; done
 $sudo apt-get update -q
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q --no-install-recommends $missing
