@@ -28,11 +28,29 @@ for name in bench docs package packaging xmodem fuzz coverage mutate lint consum
 done
 [ -n "$commands" ] || commands=presets
 
-# The -m32 build (i386-asan) takes the multilib package of g++'s own major
-# version and the 32-bit sanitizer runtimes; not the g++-multilib
-# metapackage, which conflicts with the armhf cross compiler.
+# The major version of the release's default g++ ("4:12.2.0-3" -> 12): the
+# installed one, else the one apt would install; empty while the package
+# lists are not there yet (a fresh system before its first apt-get update).
+gxx_major() {
+    v=$(dpkg-query -W -f='${Status} ${Version}' g++ 2>/dev/null |
+        sed -n 's/^install ok installed //p')
+    [ -n "$v" ] || v=$(apt-cache policy g++ 2>/dev/null | sed -n 's/^ *Candidate: //p')
+    [ "$v" = "(none)" ] && v=""
+    v=${v#*:}
+    echo "${v%%.*}"
+}
+
+# The -m32 build (i386-asan) takes the multilib package of the default g++'s
+# own version: g++-multilib would remove the armhf cross compiler, another
+# version's package lacks this compiler's 32-bit libgcc.  It depends on that
+# version's 32-bit sanitizer runtimes (lib32asanN, lib32ubsanN), so they come
+# with it whatever their names.
+if [ -z "$(gxx_major)" ] && [ "$(id -u)" -eq 0 ]; then
+    apt-get update -q
+fi
+major=$(gxx_major)
 multilib() {
-    echo "g++-12-multilib lib32asan8 lib32ubsan1"
+    echo "g++-${major:-N}-multilib"
 }
 
 # The cross compilers and qemu-user for the ARM targets.
@@ -96,6 +114,7 @@ elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
     sudo="sudo -n"
 else
     echo "deps.sh: this user is not root and cannot use sudo without a password or terminal;" >&2
+    [ -n "$major" ] || echo "deps.sh: (N: the major version of g++, which apt names once its package lists are fetched)" >&2
     echo "deps.sh: as root, run:" >&2
     echo "    $steps" >&2
     exit 1

@@ -11,7 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh test
 
-presets="armhf host-asan i386-asan"
+presets="armhf arm64 host-asan i386-asan"
 jobs=$(nproc)
 results=$(mktemp)
 trap 'rm -f "$results"' EXIT INT TERM
