@@ -45,11 +45,11 @@ gxx_major() {
 # version's package lacks this compiler's 32-bit libgcc.  It depends on that
 # version's 32-bit sanitizer runtimes (lib32asanN, lib32ubsanN), so they come
 # with it whatever their names.
-if [ -z "$(gxx_major)" ] && [ "$(id -u)" -eq 0 ]; then
-    apt-get update -q
-fi
-major=$(gxx_major)
 multilib() {
+    if [ -z "$(gxx_major)" ] && [ "$(id -u)" -eq 0 ]; then
+        apt-get update -q >&2
+    fi
+    major=$(gxx_major)
     echo "g++-${major:-N}-multilib"
 }
 
@@ -114,7 +114,7 @@ elif command -v sudo >/dev/null 2>&1 && sudo -n true 2>/dev/null; then
     sudo="sudo -n"
 else
     echo "deps.sh: this user is not root and cannot use sudo without a password or terminal;" >&2
-    [ -n "$major" ] || echo "deps.sh: (N: the major version of g++, which apt names once its package lists are fetched)" >&2
+    case $missing in *g++-N-multilib*) echo "deps.sh: (N: the major version of g++, which apt names once its package lists are fetched)" >&2 ;; esac
     echo "deps.sh: as root, run:" >&2
     echo "    $steps" >&2
     exit 1
