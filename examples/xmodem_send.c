@@ -121,9 +121,9 @@ static int await_start(void) {
             return 1;
         }
         if (c == XM_CLOSED || c == XM_TIMEOUT || (c == XM_CAN && second_can())) {
-            xm_say("%s before the start", c == XM_CAN      ? "receiver cancelled"
-                                          : c == XM_CLOSED ? "input closed"
-                                                           : "no start request from the receiver");
+            xm_say("%s", c == XM_CAN      ? "the receiver cancelled before the start"
+                         : c == XM_CLOSED ? "input closed before the start"
+                                          : "no start request from the receiver in time");
             return 0;
         }
     }
