@@ -271,7 +271,8 @@ void xm_drain(void) {
 
 /* ---- output ---- */
 
-int xm_write(const uint8_t *bytes, uint32_t n) {
+/* Writes all bytes to standard output; 0 on failure, errno set. */
+static int write_all(const uint8_t *bytes, uint32_t n) {
     while (n > 0) {
         ssize_t done = write(STDOUT_FILENO, bytes, n);
         if (done < 0 && errno == EINTR)
@@ -284,11 +285,18 @@ int xm_write(const uint8_t *bytes, uint32_t n) {
     return 1;
 }
 
+int xm_write(const uint8_t *bytes, uint32_t n) {
+    if (write_all(bytes, n))
+        return 1;
+    xm_say("cannot write to the line (standard output): %s", strerror(errno != 0 ? errno : EIO));
+    return 0;
+}
+
 int xm_send_byte(uint8_t byte) { return xm_write(&byte, 1); }
 
 void xm_cancel(void) {
     static const uint8_t cans[] = {XM_CAN, XM_CAN, XM_CAN};
-    xm_write(cans, sizeof cans);
+    write_all(cans, sizeof cans); /* the peer may be gone already */
 }
 
 /* ---- blocks ---- */

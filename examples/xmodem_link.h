@@ -108,7 +108,7 @@ uint32_t xm_purge(int quiet_ms, double deadline);
 /* Drops whatever input has already arrived, without waiting. */
 void xm_drain(void);
 
-/* Writes all bytes to standard output; 0 on failure. */
+/* Writes all bytes to standard output; 0 on failure, with a message. */
 int xm_write(const uint8_t *bytes, uint32_t n);
 
 /* Writes one control byte; 0 on failure. */

@@ -5,7 +5,9 @@
  *
  * Accepts 128-byte (SOH) and 1024-byte (STX) blocks in any mix.  A block
  * whose header or CRC is wrong is answered with NAK and sent again by the
- * sender; a repeated block (its ACK was lost) is acknowledged and dropped;
+ * sender; a repeated block (its ACK was lost) is acknowledged and dropped,
+ * and counts as a failure like a damaged one, so that a sender stuck on one
+ * block cannot keep the receiver forever;
  * an intact block with any other number means the two sides are out of
  * step, and the transfer is cancelled.
  *
@@ -315,6 +317,10 @@ static step on_block(receiver *r, progress *p, int c) {
         return ask_again(p);
     if (got == GOT_BLOCK)
         p->errors = 0;
+    else if (++p->errors >= XM_RETRIES) { /* a sender stuck on one block */
+        xm_say("giving up after %d failures in a row", p->errors);
+        return FAILED;
+    }
     p->started = 1;
     p->deadline = xm_deadline(XM_TIMEOUT_MS);
     return xm_send_byte(XM_ACK) ? GO_ON : FAILED;
@@ -343,7 +349,7 @@ static step on_eot(receiver *r, progress *p) {
     if ((r->latest != NULL && !write_oldest(r, 1)) || !out_commit(&r->out))
         return FAILED;
     if (!xm_send_byte(XM_ACK))
-        xm_say("%s is complete, but the final ACK could not be sent: %s", r->out.name, strerror(errno));
+        xm_say("%s is complete, but the sender could not be told", r->out.name);
     return DONE;
 }
 

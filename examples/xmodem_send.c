@@ -162,10 +162,8 @@ static int deliver(sender *s, const uint8_t *bytes, uint32_t n, uint32_t number)
     for (tries = 0; tries < XM_RETRIES; tries++) {
         answer a;
         xm_drain(); /* anything already here answers nothing sent now */
-        if (!xm_write(bytes, n)) {
-            xm_say("cannot write to the line: %s", strerror(errno));
+        if (!xm_write(bytes, n))
             return 0;
-        }
         a = await_answer(number == 1, &c);
         if (a == ANSWER_ACK)
             return 1;

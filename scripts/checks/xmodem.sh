@@ -13,7 +13,7 @@
 #     receiver (an existing file must survive the failures);
 #   - a seeded random-fault campaign (drops, bit flips, doubled bytes, both
 #     ways): the file exact and both sides 0, or the failing side non-zero.
-# XMODEM_SEEDS (default 40) sets the campaign's size.  Prints one line per
+# XMODEM_SEEDS (default 60) sets the campaign's size.  Prints one line per
 # case with its time; exits non-zero when any case fails.
 set -eu
 cd "$(dirname "$0")/../.."
@@ -24,7 +24,7 @@ trap '[ -z "$runner" ] || kill "$runner" 2>/dev/null || true' EXIT INT TERM
 cmake --preset host-asan >/dev/null
 cmake --build --preset host-asan -j "$(nproc)" --target xmodem_send xmodem_recv >/dev/null
 python3 tests/xmodem/cases.py --bin build/host-asan/examples/xmodem --work build/xmodem-check \
-    --seeds "${XMODEM_SEEDS:-40}" &
+    --seeds "${XMODEM_SEEDS:-60}" &
 runner=$!
 status=0
 wait "$runner" || status=$?

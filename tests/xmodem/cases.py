@@ -224,7 +224,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="directory of xmodem_send and xmodem_recv")
     parser.add_argument("--work", required=True, help="scratch directory")
-    parser.add_argument("--seeds", type=int, default=40)
+    parser.add_argument("--seeds", type=int, default=60)
     parser.add_argument("--jobs", type=int, default=8)
     opts = parser.parse_args()
     opts.bin = os.path.abspath(opts.bin)
