@@ -65,10 +65,7 @@ packages_of() { # command
         presets) echo "cmake make gcc g++ googletest $(arm_tools) $(multilib)" ;;
         test) for c in presets package consumer docs xmodem lint; do packages_of "$c"; done ;;
         package | packaging)
-            # dpkg-shlibdeps reads the C library's dependency information of a
-            # cross target from that architecture's libc6 (multiarch).
-            echo "cmake make gcc g++ git $(arm_tools) dpkg-dev debhelper lintian doxygen python3"
-            echo "libc6:armhf libc6:arm64" ;;
+            echo "cmake make gcc g++ git $(arm_tools) dpkg-dev debhelper lintian doxygen python3" ;;
         consumer) packages_of package; echo "pkgconf clang-14 man-db" ;;
         docs) echo "cmake make gcc g++ doxygen python3 groff-base" ;;
         xmodem) echo "cmake make g++-arm-linux-gnueabihf qemu-user lrzsz python3" ;;
@@ -92,20 +89,7 @@ for p in $wanted; do
 done
 [ -z "$missing" ] && exit 0
 
-# Foreign architectures dpkg must know before their packages can come in.
-add_archs=""
-for p in $missing; do
-    case $p in
-        *:*) a=${p#*:}
-             dpkg --print-foreign-architectures | grep -qx "$a" || case " $add_archs " in
-                 *" $a "*) ;;
-                 *) add_archs="$add_archs $a" ;;
-             esac ;;
-    esac
-done
-steps=""
-for a in $add_archs; do steps="${steps}dpkg --add-architecture $a && "; done
-steps="${steps}apt-get update && apt-get install -y --no-install-recommends$missing"
+steps="apt-get update && apt-get install -y --no-install-recommends$missing"
 
 echo "deps.sh: for '$(echo $commands)', these Debian packages are missing:$missing"
 if [ "$(id -u)" -eq 0 ]; then
@@ -121,7 +105,6 @@ else
 fi
 echo "deps.sh: installing them: $steps"
 export DEBIAN_FRONTEND=noninteractive
-for a in $add_archs; do $sudo dpkg --add-architecture "$a"; done
 $sudo apt-get update -q
 # shellcheck disable=SC2086
 $sudo apt-get install -y -q --no-install-recommends $missing
