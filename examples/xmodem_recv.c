@@ -287,6 +287,14 @@ typedef struct progress {
     int eot_seen; /* the last event was a quiet EOT, answered with NAK */
 } progress;
 
+/* Counts a failure in a row: 0, with a message, when there were too many. */
+static int bear(progress *p) {
+    if (++p->errors < XM_RETRIES)
+        return 1;
+    xm_say("giving up after %d failures in a row", p->errors);
+    return 0;
+}
+
 /* Asks again for what did not arrive: 'C' before the first block, NAK
  * after; FAILED when the tries are used up. */
 static step ask_again(progress *p) {
@@ -301,10 +309,8 @@ static step ask_again(progress *p) {
             p->deadline = p->start_end;
         return xm_send_byte(XM_CRC) ? GO_ON : FAILED;
     }
-    if (++p->errors >= XM_RETRIES) {
-        xm_say("giving up after %d failures in a row", p->errors);
+    if (!bear(p))
         return FAILED;
-    }
     p->deadline = xm_deadline(XM_TIMEOUT_MS);
     return xm_send_byte(XM_NAK) ? GO_ON : FAILED;
 }
@@ -318,10 +324,8 @@ static step on_block(receiver *r, progress *p, int c) {
         return ask_again(p);
     if (got == GOT_BLOCK)
         p->errors = 0;
-    else if (++p->errors >= XM_RETRIES) { /* a sender stuck on one block */
-        xm_say("giving up after %d failures in a row", p->errors);
+    else if (!bear(p)) /* a sender stuck on one block */
         return FAILED;
-    }
     p->started = 1;
     p->deadline = xm_deadline(XM_TIMEOUT_MS);
     return xm_send_byte(XM_ACK) ? GO_ON : FAILED;
@@ -340,7 +344,7 @@ static step on_eot(receiver *r, progress *p) {
     }
     if (!p->eot_seen) {
         p->eot_seen = 1;
-        if (p->started && ++p->errors >= XM_RETRIES)
+        if (p->started && !bear(p))
             return FAILED;
         p->deadline = xm_deadline(XM_TIMEOUT_MS);
         if (!p->started && p->deadline > p->start_end)
