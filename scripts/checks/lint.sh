@@ -20,8 +20,9 @@ tidy() {
     echo "clang-tidy ($1): $sources"
     # shellcheck disable=SC2086
     out=$(clang-tidy --quiet $sources -- $flags $2 2>&1) || status=1
-    # Drop the count of the warnings it filtered out (system headers).
-    printf '%s\n' "$out" | grep -v ' warnings\{0,1\} generated\.$' || true
+    # Drop its progress lines and the count of the warnings it filtered out
+    # (system headers).
+    printf '%s\n' "$out" | grep -v -e ' warnings\{0,1\} generated\.$' -e '^\[[0-9]*/[0-9]*\] Processing file ' || true
 }
 tidy "build machine" ""
 tidy armhf "$armhf"
