@@ -156,13 +156,18 @@ def synopsis(member):
     for i, param in enumerate(params):
         ptype = "".join(param.find("type").itertext()).strip()
         sep = "" if ptype.endswith("*") else " "
-        before = (head if i == 0 else ", ") + ptype + sep
-        pieces.append('"%s" %s' % (escape(before), escape(param.findtext("declname") or "")))
+        before = escape((head if i == 0 else ", ") + ptype) + sep
+        pieces.append('"%s" %s' % (before, escape(param.findtext("declname") or "")))
     return [".BI " + " ".join(pieces) + ' );']
 
 
+def brief(element):
+    """The element's brief description as one line, without its final period."""
+    return " ".join("".join(element.find("briefdescription").itertext()).split()).rstrip(".")
+
+
 def brief_for_name(member):
-    text = " ".join("".join(member.find("briefdescription").itertext()).split()).rstrip(".")
+    text = brief(member)
     if len(text) > 1 and text[0].isupper() and not text[1].isupper():
         text = text[0].lower() + text[1:]
     return escape(text)
@@ -233,8 +238,8 @@ def overview_page(pages, version, date):
             "One shared library of independent families, each with its own header.",
             "Every function has a page of its own, listed here by header."]
     for header, family in sorted(pages.items()):
-        out += [".SS <%s>" % header, line(brief_for_name(family["compound"])) + ".", ".PP"]
-        out.append(", ".join("\\fB%s\\fR(3)" % escape(f) for f in family["functions"]))
+        out += [".SS <%s>" % header, line(escape(brief(family["compound"]))) + ".", ".PP"]
+        out.append(", ".join("\\fB\\%%%s\\fR(3)" % escape(f) for f in family["functions"]))
     return out
 
 

@@ -68,7 +68,7 @@ packages_of() { # command
             echo "cmake make gcc g++ git $(arm_tools) dpkg-dev debhelper lintian doxygen python3" ;;
         consumer) packages_of package; echo "pkgconf clang-14 man-db" ;;
         docs) echo "cmake make gcc g++ doxygen python3 groff-base" ;;
-        xmodem) echo "cmake make g++-arm-linux-gnueabihf qemu-user lrzsz python3" ;;
+        xmodem) echo "cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user lrzsz python3" ;;
         lint) echo "cmake make gcc g++ clang-tidy cppcheck" ;;
         arm64) echo "cmake make g++-aarch64-linux-gnu qemu-user" ;;
         bench) echo "cmake make gcc g++ libbenchmark-dev libglib2.0-dev libboost-dev pkg-config python3" ;;
