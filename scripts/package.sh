@@ -46,10 +46,11 @@ build() { # arch, directory name, destination
     fi
     arch=$1 dir=$2 dest=$3
     shift 3
+    log=$work/$dir.log
     echo "== $arch: dpkg-buildpackage $*"
-    if ! (cd "$src" && DEB_BUILD_OPTIONS="nocheck parallel=$(nproc)" dpkg-buildpackage -d -us -uc "$@" \
-            >"$work/$dir.log" 2>&1); then
-        tail -n 40 "$work/$dir.log"
+    if ! (cd "$src" && DEB_BUILD_OPTIONS="nocheck parallel=$(nproc)" dpkg-buildpackage -d -us -uc "$@") \
+            >"$log" 2>&1; then
+        tail -n 40 "$log"
         echo "package.sh: dpkg-buildpackage failed for $arch" >&2
         return 1
     fi
