@@ -109,7 +109,7 @@ judge() {
                 echo "FAILED: passed without root (see $3)"
             elif [ "$2" -gt 128 ]; then
                 echo "FAILED: killed by signal $(($2 - 128)) (see $3)"
-            elif grep -q "^deps.sh: .*packages are missing" "$3" && grep -q "^deps.sh: as root, run:" "$3"; then
+            elif grep -q "^deps.sh: .*packages are missing" "$3" && grep -q "apt-get install" "$3"; then
                 echo "ok: deps.sh named the missing packages"
             else
                 echo "FAILED: no deps.sh message (see $3)"
