@@ -137,14 +137,6 @@ def scratch_copy(dest):
             continue
         os.makedirs(os.path.dirname(os.path.join(dest, rel)), exist_ok=True)
         shutil.copy2(src, os.path.join(dest, rel))
-    # Warnings must not hide mutants: a mutant that only draws a warning
-    # (e.g. a comparison made always true) is still a behaviour change.
-    for cm in ("CMakeLists.txt", "tests/CMakeLists.txt"):
-        p = os.path.join(dest, cm)
-        with open(p) as f:
-            text = f.read()
-        with open(p, "w") as f:
-            f.write(text.replace("-Werror", ""))
 
 
 def main():
@@ -181,6 +173,8 @@ def main():
     t0 = time.time()
     subprocess.run(["cmake", "-S", scratch, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
                     "-DCMAKE_CXX_FLAGS_RELEASE=-O1", "-DLIBKRC_BUILD_EXAMPLES=OFF",
+                    # warnings must not hide a mutant that only draws one
+                    "-DCMAKE_COMPILE_WARNING_AS_ERROR=OFF",
                     "-DCMAKE_LINK_DEPENDS_NO_SHARED=ON"], check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", build, "-j2"], check=True, stdout=subprocess.DEVNULL)
     tests = sorted(os.path.join(build, "tests", t) for t in os.listdir(os.path.join(build, "tests"))

@@ -1,19 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <libkrc/krqueue.h>
 
-#include <cstdio>
 
 #include "alloc_fault.h"
 #include "death.h"
-#include "model.h"
-
-// Seeded runs of tests/model/krqueue.cpp: both forms, capacities 0 to 10, against a std::deque.
-TEST(Krqueue, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 64; ++seed) {
-        std::fprintf(stderr, "krqueue model seed %u\n", seed);
-        krc_model::run_krqueue(krc_model::random_bytes(seed, 2000).data(), 2000);
-    }
-}
 
 // The largest capacity is attempted (its first allocation is failed here), larger ones are refused
 // before allocating anything.

@@ -2,22 +2,13 @@
 #include <libkrc/slidingaverage.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <vector>
 
 #include "alloc_fault.h"
 #include "death.h"
-#include "model.h"
 
 constexpr uint32_t kMax = UINT32_MAX, kStruct = sizeof(SlidingAverage);
 const char kFile[] = "src/slidingaverage.cpp", kInPlace[] = "SlidingAverage_inplace_create";
-
-// Seeded runs of tests/model/slidingaverage.cpp: both forms, windows of 1 to 16, against a std::deque.
-TEST(SlidingAverage, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 64; ++seed) {
-        std::fprintf(stderr, "slidingaverage model seed %u\n", seed);
-        krc_model::run_slidingaverage(krc_model::random_bytes(seed, 3000).data(), 3000);
-    }
-}
 
 // Worked examples that pin the arithmetic: the variance is taken about the mean's integer part.
 TEST(SlidingAverage, WorkedExamples) {
