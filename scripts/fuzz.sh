@@ -9,22 +9,26 @@
 # leak or a hang, and prints the reproducer's path.  Not part of
 # scripts/test.sh.
 #
-# usage: scripts/fuzz.sh [--runs N | --seconds S] [--keep] [FAMILY...]
+# usage: scripts/fuzz.sh [--runs N | --seconds S] [--max-len L] [--keep] [FAMILY...]
 #   --seconds S  fuzz each family for S seconds (default 60)
 #   --runs N     fuzz each family for N executions instead
+#   --max-len L  the longest input tried, in bytes (default 1024: a few
+#                hundred operations, lists filled to their 64 elements)
 #   --keep       when the family found nothing, add to its seeds the inputs of
 #                the grown corpus that add coverage (libFuzzer -merge=1)
 #   FAMILY       only these families (default: every harness)
 set -eu
 cd "$(dirname "$0")/.."
 limit="-max_total_time=60"
+max_len=1024
 keep=0
 while [ $# -gt 0 ]; do
     case $1 in
     --seconds) limit="-max_total_time=$2"; shift 2 ;;
     --runs) limit="-runs=$2"; shift 2 ;;
+    --max-len) max_len=$2; shift 2 ;;
     --keep) keep=1; shift ;;
-    -*) echo "usage: $0 [--runs N | --seconds S] [--keep] [FAMILY...]" >&2; exit 2 ;;
+    -*) echo "usage: $0 [--runs N | --seconds S] [--max-len L] [--keep] [FAMILY...]" >&2; exit 2 ;;
     *) break ;;
     esac
 done
@@ -46,8 +50,11 @@ fi
 # per second.  A reproducer replayed without these options reports in full.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-malloc_context_size=0:quarantine_size_mb=1}"
 
+# An interrupted run stops the fuzzer it started, and the script with it.
 fuzzer=""
-trap '[ -z "$fuzzer" ] || kill "$fuzzer" 2>/dev/null || true' EXIT INT TERM
+stop() { [ -z "$fuzzer" ] || kill "$fuzzer" 2>/dev/null || true; }
+trap stop EXIT
+trap 'stop; exit 130' INT TERM
 
 status=0
 printf '%-16s %12s %8s %8s %8s  %s\n' family executions "exec/s" seconds corpus result
@@ -60,7 +67,7 @@ for family in $families; do
         cp "$seeds"/* "$work/corpus/"
     fi
     start=$(date +%s)
-    nice -n 10 "$build/tests/fuzz/fuzz_$family" "$limit" -timeout=10 -print_final_stats=1 \
+    nice -n 10 "$build/tests/fuzz/fuzz_$family" "$limit" -max_len="$max_len" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$work/artifacts/" "$work/corpus" >"$work/log" 2>&1 &
     fuzzer=$!
     if wait "$fuzzer"; then result=ok; else result=FAILED; status=1; fi
