@@ -19,52 +19,15 @@ namespace {
 using Elems = std::vector<void *>;
 constexpr size_t kMaxLen = 64, kPool = 72;
 
-struct Rec {
-    void *f0;
-    int32_t key;
-    void *f1;
-    long *calls;  // the run's count of compare calls
-};
-
-// The record of an element pointer At bytes into it.
-template <size_t At>
-Rec *rec_at(void *e) {
-    return reinterpret_cast<Rec *>(static_cast<char *>(e) - At);
-}
-template <size_t At>
-int32_t compare(void *a, void *b) {
-    ++*rec_at<At>(a)->calls;
-    return rec_at<At>(a)->key - rec_at<At>(b)->key;
-}
-
-class Run {
+class Run : RecordPool<kPool> {
 public:
     // layout bit 0: the element pointer at the key; bit 1: next in f1, prev in f0.
-    explicit Run(uint8_t layout) : elem_at_(layout & 1 ? offsetof(Rec, key) : 0), swapped_(layout & 2) {
-        compare_ = layout & 1 ? compare<offsetof(Rec, key)> : compare<0>;
-        for (Rec *&r : pool_)
-            r = fresh();
-        make();
-    }
-    ~Run() {
-        for (Rec *r : pool_)
-            free(r);
-    }
-    Run(const Run &) = delete;
-    Run &operator=(const Run &) = delete;
+    explicit Run(uint8_t layout) : RecordPool(layout & 1), swapped_(layout & 2) { make(); }
 
     void step(Bytes &in);
     void check();
 
 private:
-    Rec *fresh() {
-        auto *r = static_cast<Rec *>(calloc(1, sizeof(Rec)));
-        MODEL_REQUIRE(r != nullptr);
-        r->calls = &calls_;
-        return r;
-    }
-    Rec *rec(void *e) const { return reinterpret_cast<Rec *>(static_cast<char *>(e) - elem_at_); }
-    void *elem(Rec *r) const { return reinterpret_cast<char *>(r) + elem_at_; }
     void *&next(void *e) const { return swapped_ ? rec(e)->f1 : rec(e)->f0; }
     void *&prev(void *e) const { return swapped_ ? rec(e)->f0 : rec(e)->f1; }
     bool linked(void *e) const { return std::count(m_.begin(), m_.end(), e) == 1; }
@@ -80,14 +43,10 @@ private:
     void iterate_step();
     void reset_step(Bytes &in);
 
-    size_t elem_at_;  // offset of the element pointer in a record
     bool swapped_;
-    DList_compare_fn compare_;
-    long calls_ = 0;  // compare calls of the step in progress
     DList h_;
     Elems m_;
     void *cursor_ = nullptr;  // may be an element removed since getNext reached it
-    Rec *pool_[kPool];
 };
 
 void Run::check() {

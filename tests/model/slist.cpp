@@ -22,24 +22,6 @@ namespace {
 using Elems = std::vector<void *>;
 constexpr size_t kMaxLen = 64, kPool = 80, kFullCheck = 16;
 
-struct Rec {
-    void *link0;
-    int32_t key;
-    void *link1;
-    long *calls;  // the run's count of compare calls
-};
-
-// The record of an element pointer At bytes into it.
-template <size_t At>
-Rec *rec_at(void *e) {
-    return reinterpret_cast<Rec *>(static_cast<char *>(e) - At);
-}
-template <size_t At>
-int32_t compare(void *a, void *b) {
-    ++*rec_at<At>(a)->calls;
-    return rec_at<At>(a)->key - rec_at<At>(b)->key;
-}
-
 struct Side {
     List h;
     Elems m;
@@ -49,21 +31,12 @@ struct Side {
 
 bool holds(const Elems &m, void *e) { return std::find(m.begin(), m.end(), e) != m.end(); }
 
-class Run {
+class Run : RecordPool<kPool> {
 public:
-    explicit Run(bool inner) : elem_at_(inner ? offsetof(Rec, key) : 0) {
-        compare_ = inner ? compare<offsetof(Rec, key)> : compare<0>;
-        for (Rec *&r : pool_)
-            r = fresh();
+    explicit Run(bool at_key) : RecordPool(at_key) {
         make(sides_[0], 0);
         make(sides_[1], 1);
     }
-    ~Run() {
-        for (Rec *r : pool_)
-            free(r);
-    }
-    Run(const Run &) = delete;
-    Run &operator=(const Run &) = delete;
 
     // Returns the side it worked on, or -1 for both.
     int step(Bytes &in);
@@ -74,15 +47,7 @@ public:
     }
 
 private:
-    Rec *fresh() {
-        auto *r = static_cast<Rec *>(calloc(1, sizeof(Rec)));
-        MODEL_REQUIRE(r != nullptr);
-        r->calls = &calls_;
-        return r;
-    }
-    Rec *rec(void *e) const { return reinterpret_cast<Rec *>(static_cast<char *>(e) - elem_at_); }
-    void *elem(Rec *r) const { return reinterpret_cast<char *>(r) + elem_at_; }
-    void *&link(int field, void *e) const { return field ? rec(e)->link1 : rec(e)->link0; }
+    void *&link(int field, void *e) const { return field ? rec(e)->f1 : rec(e)->f0; }
     int32_t key(void *e) const { return rec(e)->key; }
 
     void make(Side &s, int field) {
@@ -104,11 +69,7 @@ private:
     void iterate_step(Side &s);
     void reset_step(Bytes &in, Side &s);
 
-    size_t elem_at_;  // offset of the element pointer in a record
-    List_compare_fn compare_;
-    long calls_ = 0;  // compare calls of the step in progress
     Side sides_[2];
-    Rec *pool_[kPool];
 };
 
 void Run::check(Side &s) {
