@@ -69,7 +69,7 @@ extern "C" krqueue *krqueue_inplace_new(void *mem, uint32_t memsize, uint32_t ca
     // The header's lifetime starts in the caller's buffer; its slots follow it.
     auto *p = new (mem) krqueue;
     auto **members = reinterpret_cast<void **>(p + 1);
-    memset(members, 0, capacity * sizeof(void *));
+    memset(static_cast<void *>(members), 0, capacity * sizeof(void *));
     init_header(p, capacity, members);
     return p;
 }
@@ -110,7 +110,7 @@ extern "C" void krqueue_free(krqueue *p, krqueue_destructor_fn destructor) {
         return;
     if (destructor != nullptr)
         drain(p, destructor);
-    free(p->members);
+    free(static_cast<void *>(p->members));
     free(p);
 }
 

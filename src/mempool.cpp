@@ -91,7 +91,7 @@ extern "C" void mempool_free(mempool *pool, void *element) {
 extern "C" void mempool_destroy(mempool *pool) {
     if (pool == nullptr)
         return;
-    free(pool->stack);
+    free(static_cast<void *>(pool->stack));
     free(pool->elements);
     free(pool);
 }
