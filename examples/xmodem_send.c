@@ -10,9 +10,12 @@
  *
  * An answer belongs to the block just sent: input that arrived before the
  * block went out (a doubled ACK, the rest of a burst of noise) is dropped
- * before each block and before each EOT, and only ACK, NAK and CAN CAN
- * count while the answer is awaited, so the sender can never run a block
- * ahead of the receiver.  The file is read before the start request is
+ * before each block, and before a block is sent again or the EOT is sent
+ * the line must first be quiet for a moment, so that a late answer to an
+ * earlier copy cannot be taken for the answer to this one.  Only ACK, NAK
+ * and CAN CAN count while the answer is awaited.  So the sender does not
+ * run a block ahead of the receiver, and never takes an ACK meant for a
+ * block as the acknowledgement of the end of the file.  The file is read before the start request is
  * awaited, so an unreadable input fails at once.
  *
  * Read-ahead blocks come from a memory pool and wait in a queue in file
@@ -161,7 +164,14 @@ static int deliver(sender *s, const uint8_t *bytes, uint32_t n, uint32_t number)
         snprintf(what, sizeof what, "EOT");
     for (tries = 0; tries < XM_RETRIES; tries++) {
         answer a;
-        xm_drain(); /* anything already here answers nothing sent now */
+        /* Anything already here answers nothing sent now.  After a failed
+         * try, and before the EOT, whose ACK nothing could undo, wait for
+         * the line to be quiet: an answer to an earlier copy may still be
+         * on its way. */
+        if (tries == 0 && number != 0)
+            xm_drain();
+        else
+            xm_purge(XM_QUIET_MS, xm_deadline(XM_BYTE_MS));
         if (!xm_write(bytes, n))
             return 0;
         a = await_answer(number == 1, &c);
