@@ -9,7 +9,7 @@ set -eu
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 
-presets="armhf host-asan i386-asan"
+presets="armhf arm64 host-asan i386-asan"
 jobs=$(nproc)
 status=0
 for target in $presets; do

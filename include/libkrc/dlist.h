@@ -64,10 +64,12 @@ typedef struct DList {
 } DList;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(DList) == 28, "DList is 28 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(DList, count) == 12, "count at offset 12");
-static_assert(sizeof(void *) != 4 || offsetof(DList, nextOffset) == 20, "nextOffset at offset 20");
-static_assert(sizeof(void *) != 4 || offsetof(DList, prevOffset) == 24, "prevOffset at offset 24");
+static_assert(sizeof(DList) == (sizeof(void *) == 4 ? 28 : 56), "DList is 28 bytes (32-bit), 56 (64-bit)");
+static_assert(offsetof(DList, count) == (sizeof(void *) == 4 ? 12 : 24), "count at 12 (32-bit), 24 (64-bit)");
+static_assert(offsetof(DList, nextOffset) == (sizeof(void *) == 4 ? 20 : 40),
+              "nextOffset at 20 (32-bit), 40 (64-bit)");
+static_assert(offsetof(DList, prevOffset) == (sizeof(void *) == 4 ? 24 : 48),
+              "prevOffset at 24 (32-bit), 48 (64-bit)");
 #endif
 
 /** Initialises the header: nextOffset := sampleNext - sample,

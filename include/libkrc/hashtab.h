@@ -79,9 +79,10 @@ typedef struct HashTab {
 } HashTab;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(HashTab) == 36, "HashTab is 36 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(HashTab, userdata) == 32, "userdata at offset 32");
-static_assert(sizeof(void *) != 4 || sizeof(HashTabEntry) == 12, "HashTabEntry is 12 bytes on 32-bit targets");
+static_assert(sizeof(HashTab) == (sizeof(void *) == 4 ? 36 : 64), "HashTab is 36 bytes (32-bit), 64 (64-bit)");
+static_assert(offsetof(HashTab, userdata) == (sizeof(void *) == 4 ? 32 : 56), "userdata at 32 (32-bit), 56 (64-bit)");
+static_assert(sizeof(HashTabEntry) == (sizeof(void *) == 4 ? 12 : 24),
+              "HashTabEntry is 12 bytes (32-bit), 24 (64-bit)");
 static_assert(sizeof(void *) != 4 || HASHTAB_MAX_CAPACITY == UINT32_MAX / sizeof(HashTabEntry),
               "the largest pool fits in 32 bits");
 #endif

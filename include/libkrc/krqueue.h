@@ -56,8 +56,8 @@ typedef struct krqueue {
 } krqueue;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(krqueue) == 20, "krqueue is 20 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(krqueue, members) == 16, "members at offset 16");
+static_assert(sizeof(krqueue) == (sizeof(void *) == 4 ? 20 : 24), "krqueue is 20 bytes (32-bit), 24 (64-bit)");
+static_assert(offsetof(krqueue, members) == 16, "members at 16 (32-bit and 64-bit)");
 #endif
 
 /** The largest capacity whose in-place size, header plus one pointer per slot,

@@ -72,9 +72,11 @@ typedef struct list_iter {
 } list_iter_t;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(list_t) == 20, "list_t is 20 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(list_t, is_sublist) == 16, "is_sublist at offset 16");
-static_assert(sizeof(void *) != 4 || sizeof(list_node_t) == 12, "list_node_t is 12 bytes on 32-bit targets");
+static_assert(sizeof(list_t) == (sizeof(void *) == 4 ? 20 : 40), "list_t is 20 bytes (32-bit), 40 (64-bit)");
+static_assert(offsetof(list_t, is_sublist) == (sizeof(void *) == 4 ? 16 : 32),
+              "is_sublist at 16 (32-bit), 32 (64-bit)");
+static_assert(sizeof(list_node_t) == (sizeof(void *) == 4 ? 12 : 24),
+              "list_node_t is 12 bytes (32-bit), 24 (64-bit)");
 static_assert(sizeof(list_iter_t) == sizeof(void *), "list_iter_t is one pointer");
 #endif
 

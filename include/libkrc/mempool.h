@@ -54,8 +54,8 @@ typedef struct mempool {
 } mempool;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(mempool) == 20, "mempool is 20 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(mempool, elements) == 16, "elements at offset 16");
+static_assert(sizeof(mempool) == (sizeof(void *) == 4 ? 20 : 32), "mempool is 20 bytes (32-bit), 32 (64-bit)");
+static_assert(offsetof(mempool, elements) == (sizeof(void *) == 4 ? 16 : 24), "elements at 16 (32-bit), 24 (64-bit)");
 #endif
 
 /** Creates a pool: the header with malloc, the zero-filled arena with calloc,

@@ -44,8 +44,10 @@ typedef struct str_uint_map_entry {
 #ifdef __cplusplus
 static_assert(sizeof(uint_uint_map_entry) == 8 && offsetof(uint_uint_map_entry, value) == 4,
               "uint_uint_map_entry is two 32-bit words");
-static_assert(sizeof(void *) != 4 || sizeof(str_uint_map_entry) == 8, "str_uint_map_entry is 8 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(str_uint_map_entry, value) == 4, "value at offset 4");
+static_assert(sizeof(str_uint_map_entry) == (sizeof(void *) == 4 ? 8 : 16),
+              "str_uint_map_entry is 8 bytes (32-bit), 16 (64-bit)");
+static_assert(offsetof(str_uint_map_entry, value) == (sizeof(void *) == 4 ? 4 : 8),
+              "value at 4 (32-bit), 8 (64-bit)");
 #endif
 
 /** Looks a key up in a key/value map.

@@ -55,11 +55,15 @@ typedef struct SlidingAverage {
 } SlidingAverage;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(SlidingAverage) == 24, "SlidingAverage is 24 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(SlidingAverage, log) == 8, "log at offset 8");
-static_assert(sizeof(void *) != 4 || offsetof(SlidingAverage, maxEntries) == 12, "maxEntries at offset 12");
-static_assert(sizeof(void *) != 4 || offsetof(SlidingAverage, noOfEntries) == 16, "noOfEntries at offset 16");
-static_assert(sizeof(void *) != 4 || offsetof(SlidingAverage, nextIndex) == 20, "nextIndex at offset 20");
+static_assert(sizeof(SlidingAverage) == (sizeof(void *) == 4 ? 24 : 32),
+              "SlidingAverage is 24 bytes (32-bit), 32 (64-bit)");
+static_assert(offsetof(SlidingAverage, log) == 8, "log at 8 (32-bit and 64-bit)");
+static_assert(offsetof(SlidingAverage, maxEntries) == (sizeof(void *) == 4 ? 12 : 16),
+              "maxEntries at 12 (32-bit), 16 (64-bit)");
+static_assert(offsetof(SlidingAverage, noOfEntries) == (sizeof(void *) == 4 ? 16 : 20),
+              "noOfEntries at 16 (32-bit), 20 (64-bit)");
+static_assert(offsetof(SlidingAverage, nextIndex) == (sizeof(void *) == 4 ? 20 : 24),
+              "nextIndex at 20 (32-bit), 24 (64-bit)");
 static_assert(sizeof(SlidingAverage) % sizeof(uint32_t) == 0, "the log right behind the structure is aligned");
 #endif
 

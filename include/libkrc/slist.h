@@ -60,9 +60,10 @@ typedef struct List {
 } List;
 
 #ifdef __cplusplus
-static_assert(sizeof(void *) != 4 || sizeof(List) == 24, "List is 24 bytes on 32-bit targets");
-static_assert(sizeof(void *) != 4 || offsetof(List, count) == 12, "count at offset 12");
-static_assert(sizeof(void *) != 4 || offsetof(List, linkOffset) == 20, "linkOffset at offset 20");
+static_assert(sizeof(List) == (sizeof(void *) == 4 ? 24 : 48), "List is 24 bytes (32-bit), 48 (64-bit)");
+static_assert(offsetof(List, count) == (sizeof(void *) == 4 ? 12 : 24), "count at 12 (32-bit), 24 (64-bit)");
+static_assert(offsetof(List, linkOffset) == (sizeof(void *) == 4 ? 20 : 40),
+              "linkOffset at 20 (32-bit), 40 (64-bit)");
 #endif
 
 /** Initialises the header: linkOffset := sampleLink - sample, first, last
