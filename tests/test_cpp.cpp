@@ -618,9 +618,9 @@ TEST(Cpp, ExceptionsReachTheCallerWithTheListWhole) {
         {"sort", [&] { l.sort<fused_less>(); }},
     };
     for (int n = 1; n <= 3; ++n) {
-        for (const auto &[name, op] : ops) {
-            SCOPED_TRACE(name);
-            expect_throw_at(n, [&](Fuse &) { op(); });
+        for (const auto &entry : ops) {
+            SCOPED_TRACE(entry.first);
+            expect_throw_at(n, [&](Fuse &) { entry.second(); });
             V sorted = values(l);
             std::sort(sorted.begin(), sorted.end());
             EXPECT_EQ(sorted, (V{1, 2, 3, 4}));  // some permutation, each element once

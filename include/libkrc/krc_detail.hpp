@@ -36,6 +36,7 @@
 #include <type_traits>
 #include <utility>
 #if defined(__cpp_exceptions)
+#include <atomic>
 #include <exception>
 #endif
 
@@ -104,6 +105,29 @@ inline constexpr bool may_throw_v = exceptions_enabled && !std::is_nothrow_invoc
 #if defined(__cpp_exceptions)
 // The exception slot of the innermost wrapper call in progress on this thread.
 inline thread_local std::exception_ptr *current_error = nullptr;
+// How many slots, on all threads, hold an exception not yet thrown again: a
+// callback reads this plain word first and looks at its own thread's slot
+// only when it is not zero, which keeps thread-local access off the path of
+// every call.
+inline std::atomic<unsigned> failures_in_flight{0};
+
+// Keeps the exception in flight in the current slot, if it is the first.
+// False when no wrapper call is in progress (C code calling the callback).
+inline bool keep_exception() noexcept {
+    std::exception_ptr *slot = current_error;
+    if (slot == nullptr)
+        return false;
+    if (!*slot) {
+        *slot = std::current_exception();
+        failures_in_flight.fetch_add(1, std::memory_order_relaxed);
+    }
+    return true;
+}
+
+inline bool this_call_failed() noexcept {
+    return failures_in_flight.load(std::memory_order_relaxed) != 0 && current_error != nullptr &&
+           static_cast<bool>(*current_error);
+}
 
 // One wrapper call that may see a callable throw: it owns the slot while the
 // C function runs; finish() throws what the slot caught.
@@ -112,12 +136,18 @@ public:
     call_scope() noexcept : outer_(current_error) { current_error = &error_; }
     call_scope(const call_scope &) = delete;
     call_scope &operator=(const call_scope &) = delete;
-    ~call_scope() { current_error = outer_; }
+    ~call_scope() {
+        current_error = outer_;
+        if (error_)
+            failures_in_flight.fetch_sub(1, std::memory_order_relaxed);
+    }
     bool failed() const noexcept { return static_cast<bool>(error_); }
     void finish() {
         current_error = outer_;
-        if (error_)
-            std::rethrow_exception(error_);
+        if (error_) {
+            failures_in_flight.fetch_sub(1, std::memory_order_relaxed);
+            std::rethrow_exception(std::exchange(error_, nullptr));
+        }
     }
 
 private:
@@ -140,21 +170,24 @@ template <bool Shielded>
 using scope = no_scope;
 #endif
 
-// Inside a C callback: runs body and returns its result, unless an earlier
-// callback of the same C call failed or body throws; then returns trivial.
-template <bool Shielded, class R, class Body>
+// Inside a C callback: runs body and returns its result; when body throws,
+// or an earlier callback of the same C call threw, returns trivial instead.
+// Stops says that the C function makes no further call once it is given
+// trivial (a visitor's stop, a search's match, a copier's failure): then no
+// check precedes the call, and the shield costs nothing until a throw.
+template <bool Shielded, bool Stops, class R, class Body>
 inline R shielded(R trivial, Body &&body) {
 #if defined(__cpp_exceptions)
     if constexpr (Shielded) {
-        std::exception_ptr *slot = current_error;
-        if (slot == nullptr)  // called by C code outside any wrapper: nowhere to keep it
-            return body();
-        if (*slot)
-            return trivial;
+        if constexpr (!Stops) {
+            if (this_call_failed())
+                return trivial;
+        }
         try {
             return body();
         } catch (...) {
-            *slot = std::current_exception();
+            if (!keep_exception())
+                throw;  // no wrapper call to carry it: it meets the C frames
             return trivial;
         }
     }
@@ -169,14 +202,11 @@ template <bool Shielded, class Body>
 inline void shielded_always(Body &&body) {
 #if defined(__cpp_exceptions)
     if constexpr (Shielded) {
-        std::exception_ptr *slot = current_error;
-        if (slot == nullptr)
-            return body();
         try {
             body();
         } catch (...) {
-            if (!*slot)
-                *slot = std::current_exception();
+            if (!keep_exception())
+                throw;
         }
         return;
     }

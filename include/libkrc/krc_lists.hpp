@@ -5,10 +5,10 @@
 ///
 /// Header-only and inline over the C functions of llist.h, slist.h and
 /// dlist.h: the objects are the C objects, a wrapper call is the C call, and
-/// nothing is exported from the library for them.  No exceptions: a failure
-/// is reported as the C function reports it (a null or false result, the
-/// object unchanged), and a violated precondition aborts through the
-/// library's own check.
+/// nothing is exported from the library for them.  A failure is reported as
+/// the C function reports it (a null or false result, the object unchanged),
+/// and a violated precondition aborts through the library's own check.
+/// Callables follow the rules of krc_detail.hpp.
 #ifndef LIBKRC_KRC_LISTS_HPP
 #define LIBKRC_KRC_LISTS_HPP
 
@@ -238,9 +238,9 @@ public:
         const int r = list_foreach_sep(
             h_, &ctx,
             [](void *c, void *data) {
-                return detail::shielded<shielded>(0u, [&] { return detail::visit(static_cast<both *>(c)->f, static_cast<T *>(data)); });
+                return detail::shielded<shielded, true>(0u, [&] { return detail::visit(static_cast<both *>(c)->f, static_cast<T *>(data)); });
             },
-            [](void *c) { return detail::shielded<shielded>(0u, [&] { return detail::visit(static_cast<both *>(c)->sep); }); });
+            [](void *c) { return detail::shielded<shielded, true>(0u, [&] { return detail::visit(static_cast<both *>(c)->sep); }); });
         s.finish();
         return r != 0;
     }
@@ -350,7 +350,7 @@ public:
         constexpr bool shielded = detail::may_throw_v<const Adaptor &, T *>;
         detail::scope<shielded> s;
         auto out = list<U>::adopt(sublist_adaptor(h_, [](void *data) {
-            return detail::shielded<shielded>(static_cast<void *>(nullptr), [&] {
+            return detail::shielded<shielded, false>(static_cast<void *>(nullptr), [&] {
                 return detail::untyped(detail::stateless<Adaptor>()(static_cast<T *>(data)));
             });
         }));
@@ -381,7 +381,7 @@ public:
         list out(list_copy(
             h_,
             [](void *data) {
-                return detail::shielded<shielded>(static_cast<void *>(nullptr), [&] {
+                return detail::shielded<shielded, true>(static_cast<void *>(nullptr), [&] {
                     return detail::untyped(detail::stateless<Copier>()(static_cast<T *>(data)));
                 });
             },
@@ -413,17 +413,17 @@ private:
 
     template <class F>
     static unsigned int pred_thunk(void *data, void *ctx) {
-        return detail::shielded<detail::may_throw_v<F &, T *>>(
+        return detail::shielded<detail::may_throw_v<F &, T *>, false>(
             0u, [&] { return detail::in_place<F>(ctx)(static_cast<T *>(data)) ? 1u : 0u; });
     }
     template <class F>
     static int match_thunk(void *ctx, void *data) {
-        return detail::shielded<detail::may_throw_v<F &, T *>>(
+        return detail::shielded<detail::may_throw_v<F &, T *>, true>(
             0, [&] { return detail::in_place<F>(ctx)(static_cast<T *>(data)) ? 0 : 1; });
     }
     template <class F>
     static unsigned int visit_thunk(void *ctx, void *data) {
-        return detail::shielded<detail::may_throw_v<F &, T *>>(
+        return detail::shielded<detail::may_throw_v<F &, T *>, true>(
             0u, [&] { return detail::visit(detail::in_place<F>(ctx), static_cast<T *>(data)); });
     }
     template <class D>
@@ -433,7 +433,7 @@ private:
     }
     template <class Less>
     static int order_thunk(void *a, void *b) {
-        return detail::shielded<detail::may_throw_v<const Less &, T *, T *>>(0, [&]() -> int {
+        return detail::shielded<detail::may_throw_v<const Less &, T *, T *>, false>(0, [&]() -> int {
             using R = std::invoke_result_t<const Less &, T *, T *>;
             if constexpr (std::is_same_v<R, bool>)
                 return detail::stateless<Less>()(static_cast<T *>(b), static_cast<T *>(a)) ? 1 : 0;
@@ -462,7 +462,7 @@ inline constexpr bool check_order() noexcept {
 
 template <class T, class Compare>
 inline std::int32_t intrusive_compare(void *a, void *b) {
-    return shielded<may_throw_v<const Compare &, const T &, const T &>>(std::int32_t{0}, [&] {
+    return shielded<may_throw_v<const Compare &, const T &, const T &>, false>(std::int32_t{0}, [&] {
         return three_way<Compare, const T &>(*static_cast<T *>(a), *static_cast<T *>(b));
     });
 }

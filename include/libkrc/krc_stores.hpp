@@ -5,9 +5,10 @@
 /// (mempool.h).
 ///
 /// Header-only and inline over the C functions; nothing is exported from the
-/// library for them.  No exceptions: a failure is reported as the C function
-/// reports it (null, false, the object unchanged), and a violated
-/// precondition aborts through the library's own check.
+/// library for them.  A failure is reported as the C function reports it
+/// (null, false, the object unchanged), and a violated precondition aborts
+/// through the library's own check.  Callables follow the rules of
+/// krc_detail.hpp.
 #ifndef LIBKRC_KRC_STORES_HPP
 #define LIBKRC_KRC_STORES_HPP
 
@@ -317,12 +318,12 @@ public:
 
 private:
     static std::uint32_t hash(void *key, std::uint32_t) {
-        return detail::shielded<shielded>(std::uint32_t{0}, [&]() -> std::uint32_t {
+        return detail::shielded<shielded, false>(std::uint32_t{0}, [&]() -> std::uint32_t {
             return detail::stateless<Hash>()(*static_cast<const K *>(key));
         });
     }
     static int equal(void *probe, void *stored) {
-        return detail::shielded<shielded>(0, [&] {
+        return detail::shielded<shielded, false>(0, [&] {
             return detail::stateless<Equal>()(*static_cast<const K *>(probe), *static_cast<const K *>(stored)) ? 1
                                                                                                                : 0;
         });

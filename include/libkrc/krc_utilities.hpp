@@ -5,7 +5,7 @@
 /// krc::search (searchmap.h).
 ///
 /// Header-only and inline over the C functions; nothing is exported from the
-/// library for them.  No exceptions: a failure is reported as the C function
+/// library for them.  A failure is reported as the C function
 /// reports it, and a violated precondition aborts through the library's own
 /// check.
 #ifndef LIBKRC_KRC_UTILITIES_HPP
