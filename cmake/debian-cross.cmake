@@ -24,4 +24,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${LIBKRC_CROSS_QEMU} -L /usr/${LIBKRC_CROSS_TRIPLE})
+# The sysroot's libraries come first on the search path: where the target's
+# own C library is installed too (multiarch, as for building Debian packages
+# of the target), the build machine's /etc/ld.so.cache points at that one,
+# whose release differs from the sysroot's loader, and the two together crash
+# (at fork, for one).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${LIBKRC_CROSS_QEMU} -L /usr/${LIBKRC_CROSS_TRIPLE}
+    -E LD_LIBRARY_PATH=/usr/${LIBKRC_CROSS_TRIPLE}/lib)

@@ -64,11 +64,13 @@ static const char usage_text[] =
     "0x1A bytes of the last block (the sender's padding) are dropped.\n"
     "Waits: the start request 'C' is sent every 3 s, 10 times: 30 s in all\n"
     "for the first block.  Then each block must begin within 10 s of the\n"
-    "previous answer and arrive whole within 10 s of its first byte, else it\n"
-    "is NAKed; 10 failures in a row end the transfer.  An EOT is confirmed by\n"
-    "a NAK and a second EOT.  Noise on the line never extends a wait.  The\n"
-    "environment variable XMODEM_TIME_SCALE (0.01 to 100) multiplies every\n"
-    "wait, for tests.\n"
+    "previous answer and arrive whole within 10 s of its first byte, with no\n"
+    "pause over 1 s, else it is NAKed; 10 failures in a row end the transfer.\n"
+    "An EOT is confirmed by a NAK and a second EOT, each followed by 0.5 s of\n"
+    "silence.  Noise on the line never extends a wait: noise alone ends the\n"
+    "transfer within 30 s before the first block, within 200 s after it.\n"
+    "The environment variable XMODEM_TIME_SCALE (0.01 to 100) multiplies\n"
+    "every wait, for tests.\n"
     "Exit status: 0 when the whole file arrived and is in place as FILE; 1\n"
     "when the transfer failed or was cancelled, or FILE cannot be written\n"
     "(the sender is sent CAN CAN); 2 on a usage error, or when standard\n"
@@ -286,6 +288,14 @@ typedef struct progress {
     int eot_seen; /* the last event was a quiet EOT, answered with NAK */
 } progress;
 
+/* Counts a failure in a row: 0, with a message, when there were too many. */
+static int bear(progress *p) {
+    if (++p->errors < XM_RETRIES)
+        return 1;
+    xm_say("giving up after %d failures in a row", p->errors);
+    return 0;
+}
+
 /* Asks again for what did not arrive: 'C' before the first block, NAK
  * after; FAILED when the tries are used up. */
 static step ask_again(progress *p) {
@@ -300,10 +310,8 @@ static step ask_again(progress *p) {
             p->deadline = p->start_end;
         return xm_send_byte(XM_CRC) ? GO_ON : FAILED;
     }
-    if (++p->errors >= XM_RETRIES) {
-        xm_say("giving up after %d failures in a row", p->errors);
+    if (!bear(p))
         return FAILED;
-    }
     p->deadline = xm_deadline(XM_TIMEOUT_MS);
     return xm_send_byte(XM_NAK) ? GO_ON : FAILED;
 }
@@ -317,10 +325,8 @@ static step on_block(receiver *r, progress *p, int c) {
         return ask_again(p);
     if (got == GOT_BLOCK)
         p->errors = 0;
-    else if (++p->errors >= XM_RETRIES) { /* a sender stuck on one block */
-        xm_say("giving up after %d failures in a row", p->errors);
+    else if (!bear(p)) /* a sender stuck on one block */
         return FAILED;
-    }
     p->started = 1;
     p->deadline = xm_deadline(XM_TIMEOUT_MS);
     return xm_send_byte(XM_ACK) ? GO_ON : FAILED;
@@ -339,7 +345,7 @@ static step on_eot(receiver *r, progress *p) {
     }
     if (!p->eot_seen) {
         p->eot_seen = 1;
-        if (p->started && ++p->errors >= XM_RETRIES)
+        if (p->started && !bear(p))
             return FAILED;
         p->deadline = xm_deadline(XM_TIMEOUT_MS);
         if (!p->started && p->deadline > p->start_end)
@@ -375,7 +381,8 @@ static int transfer(receiver *r) {
         } else {
             p.eot_seen = 0; /* noise; a lone CAN does not swallow the next byte */
             if (c == XM_CAN) {
-                int next = xm_read_byte(xm_deadline(XM_BYTE_MS));
+                double gap = xm_deadline(XM_BYTE_MS);
+                int next = xm_read_byte(gap < p.deadline ? gap : p.deadline);
                 if (next == XM_CAN) {
                     xm_say("the sender cancelled");
                     return 0;

@@ -99,7 +99,7 @@ extern "C" int HashTab_init(HashTab *p, HashTab_hash_fn hash, HashTab_equal_fn e
 }
 
 extern "C" void HashTab_destroy(HashTab *p) {
-    free(p->buckets);
+    free(static_cast<void *>(p->buckets));
     free(p->entries);
     p->hash = nullptr;
     p->equal = nullptr;

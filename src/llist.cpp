@@ -166,6 +166,7 @@ extern "C" list_iter_t list_next(list_iter_t i) { return list_iter_t{i.node->nex
 
 extern "C" list_iter_t list_prev(list_iter_t i) { return list_iter_t{i.node->prev}; }
 
+// cppcheck-suppress constParameterPointer ; the published C signature
 extern "C" int list_empty(list_t *lst) { return lst->first == nullptr; }
 
 // ---- Queries and traversal ----------------------------------------------------
@@ -201,6 +202,7 @@ extern "C" void *list_get_item(list_t *lst, uint32_t index) {
 }
 
 // cppcheck-suppress constParameter ; the exported signature takes void *
+// cppcheck-suppress constParameterPointer ; the published C signature
 extern "C" list_node_t *list_find_data(list_t *lst, void *data) {
     KRC_CHECK(lst);
     for (list_node_t *n = lst->first; n != nullptr; n = n->next) {

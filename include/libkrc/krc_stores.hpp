@@ -31,9 +31,7 @@ namespace krc {
 /// @param capacity the number of slots, at most KRQUEUE_MAX_CAPACITY.
 /// @return the byte count, or 0 above KRQUEUE_MAX_CAPACITY (as krqueue_size).
 constexpr std::uint32_t queue_bytes(std::uint32_t capacity) noexcept {
-    return capacity > KRQUEUE_MAX_CAPACITY
-               ? 0u
-               : static_cast<std::uint32_t>(sizeof(krqueue) + capacity * sizeof(void *));
+    return KRQUEUE_SIZE(capacity);
 }
 
 /// @brief The Destructor argument of a queue that leaves its elements alone

@@ -88,8 +88,7 @@ class inplace_sliding_average : public sliding_average_ops<inplace_sliding_avera
 
 public:
     /// The bytes of storage inside the object: the structure, then the log.
-    static constexpr std::uint32_t storage_bytes =
-        static_cast<std::uint32_t>(sizeof(SlidingAverage) + N * sizeof(std::uint32_t));
+    static constexpr std::uint32_t storage_bytes = SLIDINGAVERAGE_SIZE(N);
 
     /// @brief An empty window laid out in the object's own storage.
     inplace_sliding_average() noexcept : p_(SlidingAverage_inplace_create(storage_, storage_bytes, N)) {}

@@ -26,17 +26,18 @@ struct Link {
 
     void *get(const void *elem) const {
         void *value;
-        memcpy(&value, at(elem), sizeof value);
+        memcpy(static_cast<void *>(&value), at(elem), sizeof value);
         return value;
     }
-    void set(void *elem, void *value) const { memcpy(at(elem), &value, sizeof value); }
+    void set(void *elem, void *value) const { memcpy(at(elem), static_cast<const void *>(&value), sizeof value); }
 
 private:
     // Integer arithmetic: the sum may wrap around, which pointer arithmetic
-    // may not.
-    void *at(const void *elem) const {
+    // may not.  The field is as const as the element (Void: void or const void).
+    template <class Void>
+    Void *at(Void *elem) const {
         // NOLINTNEXTLINE(performance-no-int-to-ptr): the address is computed as an integer on purpose
-        return reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(elem) + static_cast<uintptr_t>(offset));
+        return reinterpret_cast<Void *>(reinterpret_cast<uintptr_t>(elem) + static_cast<uintptr_t>(offset));
     }
 };
 

@@ -72,8 +72,8 @@ def noise(argv, cwd, junk, prefix=b"", scale=SCALE, limit=60.0):
     (status, seconds, bytes it wrote)."""
     env = dict(os.environ, XMODEM_TIME_SCALE=str(scale))
     start = time.monotonic()
-    p = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                         stderr=subprocess.DEVNULL)
+    with open(cwd + ".log", "wb") as log:
+        p = subprocess.Popen(argv, cwd=cwd, env=env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=log)
 
     def feed():
         try:

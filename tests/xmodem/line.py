@@ -25,7 +25,8 @@ class Direction:
     nth: {(byte, n): action}, the n-th occurrence (from 1) of a byte value
     rng, rates: random faults, rates = {action: probability per byte}
     Actions: "drop", "flip" (one bit), "dup", ("insert", bytes) before the
-    byte, "cut" (the line goes dead from here on: nothing more is passed).
+    byte, ("late", seconds): a copy of the byte follows that much later,
+    "cut" (the line goes dead from here on: nothing more is passed).
     """
     at: dict = field(default_factory=dict)
     nth: dict = field(default_factory=dict)
@@ -35,6 +36,7 @@ class Direction:
     counts: Counter = field(default_factory=Counter)
     done: list = field(default_factory=list)
     dead: bool = False
+    late: list = field(default_factory=list)  # (when, bytes) still to pass
 
     def _action(self, byte):
         self.counts[byte] += 1
@@ -64,6 +66,9 @@ class Direction:
                 out += bytes([byte, byte])
             elif isinstance(action, tuple) and action[0] == "insert":
                 out += action[1] + bytes([byte])
+            elif isinstance(action, tuple) and action[0] == "late":
+                out.append(byte)
+                self.late.append((time.monotonic() + action[1], bytes([byte])))
             else:
                 out.append(byte)
         return bytes(out)
@@ -125,7 +130,11 @@ def transfer(sender, receiver, cwd, to_receiver=None, to_sender=None, env=None, 
                 send.kill()
                 recv.kill()
                 break
-            ready, _, _ = select.select(list(routes), [], [], min(left, 0.5))
+            for fd, (peer, direction) in list(routes.items()):
+                while direction.late and direction.late[0][0] <= time.monotonic():
+                    _send(peer, direction.late.pop(0)[1])
+            due = [d.late[0][0] - time.monotonic() for d in (to_receiver, to_sender) if d.late]
+            ready, _, _ = select.select(list(routes), [], [], max(0.0, min([left, 0.5] + due)))
             for fd in ready:
                 data = os.read(fd, 4096)
                 peer, direction = routes[fd]
