@@ -23,12 +23,10 @@ inline krc::Link prev(const DList *list) { return krc::Link{list->prevOffset}; }
 
 // Links elem behind the last element, or as the only one.
 [[gnu::always_inline]] inline void append(DList *list, void *elem) {
-    // last is read again once elem's links are written, so that the compiler
-    // need not keep it in a callee-saved register.
-    prev(list).set(elem, list->last);
     const krc::Link nx = next(list);
-    nx.set(elem, nullptr);
     void *last = list->last;
+    prev(list).set(elem, last);
+    nx.set(elem, nullptr);
     if (last != nullptr)
         nx.set(last, elem);
     else

@@ -23,6 +23,10 @@ inline bool fits_u32(uint32_t count, size_t size) {
 // The names stack_pop and stack_push appear in the failure messages of their
 // checks, which callers see: keep them.
 
+// Both steps move nallocated before touching the slot: -Os then needs no
+// callee-saved register, one to three instructions less per call on armhf
+// than the plain order (bench/count/ceilings holds the count).
+
 // Takes the block on top of the stack and marks its slot empty.
 void *stack_pop(mempool *pool) {
     void **top = &pool->stack[pool->nallocated++];

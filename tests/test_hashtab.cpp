@@ -1,23 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include <libkrc/hashtab.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "alloc_fault.h"
 #include "death.h"
-#include "model.h"
 
 static uint32_t key_hash(void *key, uint32_t) { return *static_cast<char *>(key); }
 static int key_equal(void *probe, void *stored) { return probe == stored; }
-
-// Seeded runs of tests/model/hashtab.cpp: capacities 0 to 39 against each key's values.
-TEST(HashTab, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 40; ++seed) {
-        std::fprintf(stderr, "hashtab model seed %u\n", seed);
-        krc_model::run_hashtab(krc_model::random_bytes(seed, 3000).data(), 3000);
-    }
-}
 
 // The bucket count is set before allocating: each row fails its first allocation (none is tried
 // for a capacity above the limit) and leaves a header without storage that destroy accepts.

@@ -1,19 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <libkrc/mempool.h>
 
-#include <cstdio>
 
 #include "alloc_fault.h"
 #include "death.h"
-#include "model.h"
-
-// Seeded runs of tests/model/mempool.cpp: 1 to 12 blocks of 1 to 24 bytes against a stack of free blocks.
-TEST(Mempool, ModelChecked) {
-    for (uint32_t seed = 1; seed <= 64; ++seed) {
-        std::fprintf(stderr, "mempool model seed %u\n", seed);
-        krc_model::run_mempool(krc_model::random_bytes(seed, 2000).data(), 2000);
-    }
-}
 
 // An arena or stack of exactly 4294967295 bytes or less is attempted (its first allocation is
 // failed here); one byte more is refused before allocating anything.

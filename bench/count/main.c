@@ -9,22 +9,18 @@
 
 #include "workloads.h"
 
-static const struct count_workload *const tables[] = {count_workloads, count_workloads_more};
-
 int main(int argc, char **argv) {
     if (argc != 2 && argc != 3) {
         fprintf(stderr, "usage: %s --list | WORKLOAD N\n", argv[0]);
         return 1;
     }
     const int list = argc == 2 && strcmp(argv[1], "--list") == 0;
-    for (size_t t = 0; t < sizeof tables / sizeof tables[0]; ++t) {
-        for (const struct count_workload *w = tables[t]; w != NULL && w->name != NULL; ++w) {
-            if (list) {
-                printf("%s\t%s\n", w->name, w->operation);
-            } else if (argc == 3 && strcmp(w->name, argv[1]) == 0) {
-                w->run((uint32_t)strtoul(argv[2], NULL, 10));
-                return 0;
-            }
+    for (const struct count_workload *w = count_workloads; w->name != NULL; ++w) {
+        if (list) {
+            printf("%s\t%s\n", w->name, w->operation);
+        } else if (argc == 3 && strcmp(w->name, argv[1]) == 0) {
+            w->run((uint32_t)strtoul(argv[2], NULL, 10));
+            return 0;
         }
     }
     return list ? 0 : 2;

@@ -11,9 +11,10 @@
  *
  * To add a workload: write `static void run_NAME(uint32_t n)` in every
  * variant that can do it and add `{"NAME", "what one operation is", run_NAME}`
- * to the variant's `count_workloads` table (or `count_workloads_more`, see
- * below).  The row order of the printed table is the order of the shared
- * library variant's tables. */
+ * to the variant's `count_workloads` table; for the shared library variant,
+ * add a ceiling to `bench/count/ceilings` too (scripts/checks/counts.sh).
+ * The row order of the printed table is the order of the shared library
+ * variant's table. */
 #ifndef LIBKRC_BENCH_COUNT_WORKLOADS_H
 #define LIBKRC_BENCH_COUNT_WORKLOADS_H
 
@@ -31,12 +32,6 @@ struct count_workload {
 
 /* Each variant defines its table, ended by an entry with a null name. */
 extern const struct count_workload count_workloads[];
-
-/* A second, optional table of the same form, for workloads kept in another
- * source file of the variant (for instance C++ code in a .cpp added to the
- * variant's sources in bench/count/CMakeLists.txt): its rows follow those of
- * count_workloads. */
-extern const struct count_workload count_workloads_more[] __attribute__((weak));
 
 /* Keeps v alive and in a register, and makes the compiler assume that all
  * memory may have been read and written: the work of one iteration can be

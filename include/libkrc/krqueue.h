@@ -64,6 +64,15 @@ static_assert(offsetof(krqueue, members) == 16, "members at 16 (32-bit and 64-bi
  * fits in 32 bits: 1073741818 on the 32-bit target. */
 #define KRQUEUE_MAX_CAPACITY ((uint32_t)((UINT32_MAX - sizeof(krqueue)) / sizeof(void *)))
 
+/** krqueue_size(capacity) as a constant expression, for storage sized at
+ * compile time (an array, a static buffer) in C99 and C++: the same value
+ * for every capacity, 0 above KRQUEUE_MAX_CAPACITY.  A macro, so that it
+ * can size an array in C; it evaluates capacity twice, so pass a constant
+ * or a plain variable.  Adds no symbol to the library.
+ * @param capacity number of slots */
+#define KRQUEUE_SIZE(capacity) \
+    ((capacity) > KRQUEUE_MAX_CAPACITY ? (uint32_t)0 : (uint32_t)(sizeof(krqueue) + (capacity) * sizeof(void *)))
+
 /** Creates an empty heap queue: the header with malloc, then the slot array,
  * zero-filled, with calloc (two blocks, both owned by the queue).
  * O(capacity) for the zero-fill.
@@ -75,6 +84,7 @@ LIBKRC_API krqueue *krqueue_new(uint32_t capacity);
 
 /** Bytes an in-place queue needs: the header followed by one pointer per
  * slot, 4 * (capacity + 5) on the 32-bit target (24 for capacity 1).  O(1).
+ * KRQUEUE_SIZE() gives the same at compile time.
  * @param capacity number of slots
  * @return the size, or 0 when capacity exceeds KRQUEUE_MAX_CAPACITY (the size
  *         would not fit in 32 bits; no capacity that can be made has size 0) */

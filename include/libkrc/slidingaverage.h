@@ -67,6 +67,15 @@ static_assert(offsetof(SlidingAverage, nextIndex) == (sizeof(void *) == 4 ? 20 :
 static_assert(sizeof(SlidingAverage) % sizeof(uint32_t) == 0, "the log right behind the structure is aligned");
 #endif
 
+/** Bytes an in-place window of max_entries samples needs, the least bufsize
+ * SlidingAverage_inplace_create() accepts: the structure followed by 4 bytes
+ * per sample.  A constant expression in C99 and C++, for storage sized at
+ * compile time; a macro, so that it can size an array in C (it adds no
+ * symbol to the library).  Meaningful for max_entries from 1 to
+ * (UINT32_MAX - sizeof(SlidingAverage)) / 4, where the size fits in 32 bits.
+ * @param max_entries window length in samples */
+#define SLIDINGAVERAGE_SIZE(max_entries) ((uint32_t)(sizeof(SlidingAverage) + (max_entries) * sizeof(uint32_t)))
+
 /** Creates an empty heap window: the structure, then the log of
  * 4 * maxEntries bytes, both from malloc.  Asserts maxEntries > 0.
  * O(maxEntries) for zeroing the log.
@@ -85,8 +94,9 @@ LIBKRC_API SlidingAverage *SlidingAverage_create(uint32_t maxEntries);
  * structure needs 8-byte alignment); maxEntries > 0.
  * O(maxEntries) for zeroing the log.
  * @param buf        the buffer, 4-byte aligned
- * @param bufsize    its size: at least 4 * maxEntries + sizeof(SlidingAverage)
- *                   bytes (24 bytes of structure on the 32-bit target)
+ * @param bufsize    its size: at least SLIDINGAVERAGE_SIZE(maxEntries), that is
+ *                   4 * maxEntries + sizeof(SlidingAverage) bytes (24 bytes
+ *                   of structure on the 32-bit target)
  * @param maxEntries window length in samples
  * @return buf, as the window */
 LIBKRC_API SlidingAverage *SlidingAverage_inplace_create(void *buf, uint32_t bufsize, uint32_t maxEntries);

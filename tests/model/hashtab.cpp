@@ -3,7 +3,8 @@
 // Byte 0 picks the capacity; each later pair of bytes stores, looks up or
 // deletes one of 48 keys, or (rarely) destroys the table for a new one.  Every
 // key exists as two objects with one id, so the equality callback can insist
-// on receiving the operation's own key first.  The callbacks count calls.
+// on receiving the operation's own key first.  The callbacks count their
+// calls in the record each key points to.
 #include <libkrc/hashtab.h>
 
 #include <cstring>
@@ -15,16 +16,39 @@ namespace krc_model {
 namespace {
 
 constexpr uint32_t kKeys = 48;
-struct Key { uint32_t id; };
-struct Calls { const void *probe; int hash, equal; } *calls;  // the running harness's
+struct Calls {
+    const void *probe;  // the key the operation was given
+    int hash, equal;
+};
+struct Key {
+    uint32_t id;
+    Calls *calls;
+};
 
 // Any value: the table must reduce it itself.
 uint32_t raw_hash(const void *key) { return static_cast<const Key *>(key)->id * 2654435761u; }
 uint32_t bucket_of(const HashTab &t, const void *key) { return raw_hash(key) % t.nbuckets; }
-uint32_t hash(void *key, uint32_t) { return ++calls->hash, raw_hash(key); }
+uint32_t hash(void *key, uint32_t) {
+    ++static_cast<Key *>(key)->calls->hash;
+    return raw_hash(key);
+}
 int equal(void *probe, void *stored) {
+    Calls *calls = static_cast<Key *>(probe)->calls;
     MODEL_REQUIRE(probe == calls->probe);
-    return ++calls->equal, static_cast<Key *>(probe)->id == static_cast<Key *>(stored)->id;
+    ++calls->equal;
+    return static_cast<Key *>(probe)->id == static_cast<Key *>(stored)->id;
+}
+
+// The smallest prime not below 2 * capacity + 1 (1 for capacity 0).
+uint32_t bucket_count(uint32_t capacity) {
+    uint32_t n = 2 * capacity + 1;
+    for (uint32_t d = 2; n > 3 && d * d <= n; ++d) {
+        if (n % d == 0) {
+            n += 2;
+            d = 1;
+        }
+    }
+    return n;
 }
 
 using Model = std::vector<std::vector<void *>>;  // per key id, the values stored, oldest first
@@ -58,10 +82,7 @@ void walk(const HashTab &t, const Model &model, uint32_t count) {
 void init(HashTab &t, uint32_t capacity, uint32_t userdata) {
     std::memset(&t, 0xA5, sizeof t);  // every field must be set
     MODEL_REQUIRE(HashTab_init(&t, hash, equal, capacity, userdata) == 1);
-    uint32_t n = 2 * capacity + 1, d = 2;
-    while (n > 3 && d * d <= n)
-        n % d ? ++d : (n += 2, d = 2);
-    MODEL_REQUIRE(t.nbuckets == n);
+    MODEL_REQUIRE(t.nbuckets == bucket_count(capacity));
     MODEL_REQUIRE(t.capacity == capacity);
     MODEL_REQUIRE(t.userdata == userdata);
     for (uint32_t i = capacity; i-- > 0;)
@@ -73,11 +94,10 @@ void init(HashTab &t, uint32_t capacity, uint32_t userdata) {
 void run_hashtab(const uint8_t *data, size_t size) {
     Bytes in(data, size);
     Calls counted{};
-    calls = &counted;
     Key keys[2][kKeys];
     char values[16];
     for (uint32_t id = 0; id < kKeys; ++id)
-        keys[0][id].id = keys[1][id].id = id;
+        keys[0][id] = keys[1][id] = Key{id, &counted};
     HashTab t;
     uint32_t capacity = in.byte() % 40, count = 0;
     init(t, capacity, 0xC0FFEE);
@@ -88,8 +108,11 @@ void run_hashtab(const uint8_t *data, size_t size) {
         std::vector<void *> &vals = model[key->id];
         int visits = 0;  // chain entries the operation compares: up to the newest with this key
         HashTabEntry *hit = t.buckets[bucket_of(t, key)], *head = t.freelist;
-        while (hit != nullptr && (++visits, static_cast<Key *>(hit->key)->id != key->id))
-            hit = hit->next;
+        for (; hit != nullptr; hit = hit->next) {
+            ++visits;
+            if (static_cast<Key *>(hit->key)->id == key->id)
+                break;
+        }
         counted = Calls{key, 0, 0};
         if (op == 255) {  // destroy, which zeroes the header and may be repeated, then a new table
             HashTab_destroy(&t);
@@ -123,7 +146,6 @@ void run_hashtab(const uint8_t *data, size_t size) {
         walk(t, model, count);
     }
     HashTab_destroy(&t);
-    calls = nullptr;
 }
 
 }  // namespace krc_model

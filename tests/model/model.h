@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 namespace krc_model {
@@ -35,6 +36,65 @@ public:
 private:
     const uint8_t *p_;
     const uint8_t *end_;
+};
+
+// A record of the intrusive-list harnesses: two link fields around a key.
+// The element pointer is the record's start or its key (a negative link
+// distance), fixed per run.
+struct Rec {
+    void *f0;
+    int32_t key;
+    void *f1;
+    long *calls;  // the run's count of compare calls
+};
+
+// The record of an element pointer At bytes into it.
+template <size_t At>
+Rec *rec_at(void *e) {
+    return reinterpret_cast<Rec *>(static_cast<char *>(e) - At);
+}
+
+// Orders two elements by key, counting the call; compare_keys<0> for
+// element pointers at the record's start, compare_keys<offsetof(Rec, key)>
+// for pointers at the key.
+template <size_t At>
+int32_t compare_keys(void *a, void *b) {
+    ++*rec_at<At>(a)->calls;
+    return rec_at<At>(a)->key - rec_at<At>(b)->key;
+}
+
+// N heap records and the per-run layout, for the intrusive-list harnesses.
+template <size_t N>
+class RecordPool {
+public:
+    explicit RecordPool(bool at_key)
+        : elem_at_(at_key ? offsetof(Rec, key) : 0), compare_(at_key ? compare_keys<offsetof(Rec, key)> : compare_keys<0>) {
+        for (Rec *&r : pool_)
+            r = fresh();
+    }
+    ~RecordPool() {
+        for (Rec *r : pool_)
+            std::free(r);
+    }
+    RecordPool(const RecordPool &) = delete;
+    RecordPool &operator=(const RecordPool &) = delete;
+
+protected:
+    // A zeroed record counting into this run's calls.
+    Rec *fresh() {
+        auto *r = static_cast<Rec *>(std::calloc(1, sizeof(Rec)));
+        if (r == nullptr)
+            std::abort();
+        r->calls = &calls_;
+        return r;
+    }
+    Rec *rec(void *e) const { return reinterpret_cast<Rec *>(static_cast<char *>(e) - elem_at_); }
+    void *elem(Rec *r) const { return reinterpret_cast<char *>(r) + elem_at_; }
+
+    const size_t elem_at_;  // offset of the element pointer in a record
+    int32_t (*const compare_)(void *, void *);
+    long calls_ = 0;  // compare calls of the step in progress
+    Rec *pool_[N];
 };
 
 // Prints where the model and the library disagreed and aborts.

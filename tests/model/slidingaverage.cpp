@@ -15,7 +15,7 @@ namespace krc_model {
 namespace {
 
 SlidingAverage *make(uint8_t form, std::vector<uint32_t> &buf) {
-    const uint32_t n = 1 + form / 2 % 16, bytes = 4 * n + sizeof(SlidingAverage);
+    const uint32_t n = 1 + form / 2 % 16, bytes = SLIDINGAVERAGE_SIZE(n);
     buf = std::vector<uint32_t>(form & 1 ? bytes / 4 : 0, ~0u);  // exactly the size, garbage to clear
     SlidingAverage *p = buf.empty() ? SlidingAverage_create(n) : SlidingAverage_inplace_create(buf.data(), bytes, n);
     MODEL_REQUIRE(p != nullptr && p->maxEntries == n);
