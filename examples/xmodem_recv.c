@@ -67,9 +67,10 @@ static const char usage_text[] =
     "previous answer and arrive whole within 10 s of its first byte, with no\n"
     "pause over 1 s, else it is NAKed; 10 failures in a row end the transfer.\n"
     "An EOT is confirmed by a NAK and a second EOT, each followed by 0.5 s of\n"
-    "silence.  Noise on the line never extends a wait.  The\n"
-    "environment variable XMODEM_TIME_SCALE (0.01 to 100) multiplies every\n"
-    "wait, for tests.\n"
+    "silence.  Noise on the line never extends a wait: noise alone ends the\n"
+    "transfer within 30 s before the first block, within 200 s after it.\n"
+    "The environment variable XMODEM_TIME_SCALE (0.01 to 100) multiplies\n"
+    "every wait, for tests.\n"
     "Exit status: 0 when the whole file arrived and is in place as FILE; 1\n"
     "when the transfer failed or was cancelled, or FILE cannot be written\n"
     "(the sender is sent CAN CAN); 2 on a usage error, or when standard\n"
@@ -380,7 +381,8 @@ static int transfer(receiver *r) {
         } else {
             p.eot_seen = 0; /* noise; a lone CAN does not swallow the next byte */
             if (c == XM_CAN) {
-                int next = xm_read_byte(xm_deadline(XM_BYTE_MS));
+                double gap = xm_deadline(XM_BYTE_MS);
+                int next = xm_read_byte(gap < p.deadline ? gap : p.deadline);
                 if (next == XM_CAN) {
                     xm_say("the sender cancelled");
                     return 0;

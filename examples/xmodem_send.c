@@ -46,9 +46,10 @@ static const char usage_text[] =
     "  -h, --help   print this text and exit\n"
     "Waits: up to 60 s for the receiver's first start request 'C'; each block\n"
     "and the end of transmission (EOT) are sent up to 10 times, waiting 10 s\n"
-    "for each answer.  Noise on the line never extends a wait.  The\n"
-    "environment variable XMODEM_TIME_SCALE (0.01 to 100) multiplies every\n"
-    "wait, for tests.\n"
+    "for each answer (after 0.25 s of quiet on the line, at most 1 s, before\n"
+    "each new try and before the EOT).  Noise on the line never extends a\n"
+    "wait.  The environment variable XMODEM_TIME_SCALE (0.01 to 100)\n"
+    "multiplies every wait, for tests.\n"
     "Exit status: 0 when the receiver acknowledged the whole file and its end;\n"
     "1 when the transfer failed or was cancelled (the receiver is sent CAN CAN)\n"
     "or FILE cannot be read; 2 on a usage error, or when standard input or\n"
@@ -106,8 +107,9 @@ static int read_ahead(sender *s) {
 
 /* After a CAN: 1 when a second one follows (the peer cancelled); another
  * byte is put back, so a lone CAN never hides the answer after it. */
-static int second_can(void) {
-    int c = xm_read_byte(xm_deadline(XM_BYTE_MS));
+static int second_can(double deadline) {
+    double gap = xm_deadline(XM_BYTE_MS);
+    int c = xm_read_byte(gap < deadline ? gap : deadline);
     if (c == XM_CAN)
         return 1;
     xm_unread(c);
@@ -123,7 +125,7 @@ static int await_start(void) {
             xm_drain(); /* the receiver may have asked more than once */
             return 1;
         }
-        if (c == XM_CLOSED || c == XM_TIMEOUT || (c == XM_CAN && second_can())) {
+        if (c == XM_CLOSED || c == XM_TIMEOUT || (c == XM_CAN && second_can(deadline))) {
             xm_say("%s", c == XM_CAN      ? "the receiver cancelled before the start"
                          : c == XM_CLOSED ? "input closed before the start"
                                           : "no start request from the receiver in time");
@@ -148,7 +150,7 @@ static answer await_answer(int first, int *byte) {
             return ANSWER_AGAIN;
         if (c == XM_CLOSED)
             return ANSWER_CLOSED;
-        if (c == XM_CAN && second_can())
+        if (c == XM_CAN && second_can(deadline))
             return ANSWER_CANCEL;
     }
 }

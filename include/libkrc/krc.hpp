@@ -7,7 +7,13 @@
 /// get(), and the library exports nothing for C++.  Needs neither exceptions
 /// nor RTTI: a failure comes back as the C function reports it (null, false,
 /// an empty optional, or an owning object that holds nothing), and a violated
-/// precondition aborts through the library's own check.
+/// precondition aborts through the library's own check.  Counts and sizes
+/// are krc::size_type (32 bits, as in C).
+///
+/// Callables are used in place, by reference, for the duration of the call,
+/// whatever their size and on every target; one that throws has its
+/// exception carried over the C call to the caller, the container left whole
+/// (krc_detail.hpp states both rules; each operation states what it leaves).
 ///
 /// - krc_lists.hpp: krc::list, krc::slist, krc::dlist
 /// - krc_stores.hpp: krc::queue, krc::inplace_queue, krc::hash_map, krc::pool

@@ -5,10 +5,10 @@
 ///
 /// Header-only and inline over the C functions of llist.h, slist.h and
 /// dlist.h: the objects are the C objects, a wrapper call is the C call, and
-/// nothing is exported from the library for them.  No exceptions: a failure
-/// is reported as the C function reports it (a null or false result, the
-/// object unchanged), and a violated precondition aborts through the
-/// library's own check.
+/// nothing is exported from the library for them.  A failure is reported as
+/// the C function reports it (a null or false result, the object unchanged),
+/// and a violated precondition aborts through the library's own check.
+/// Callables follow the rules of krc_detail.hpp.
 #ifndef LIBKRC_KRC_LISTS_HPP
 #define LIBKRC_KRC_LISTS_HPP
 
@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <iterator>
 #include <type_traits>
+#include <utility>
 
 #include <libkrc/dlist.h>
 #include <libkrc/krc_detail.hpp>
@@ -24,64 +25,47 @@
 
 namespace krc {
 
-/// @brief A walk over linked nodes in one direction, yielding element pointers.
-///
-/// @tparam Node   the node type (a list_node_t or an intrusive record).
-/// @tparam T      the element type; the iterator yields T *.
-/// @tparam Step   reads the neighbour of a node in the walk's direction.
-/// @tparam Value  reads the element pointer of a node.
+/// @cond INTERNAL
+namespace detail {
+
+// A walk over linked nodes in one direction, yielding element pointers: Step
+// reads the neighbour of a node, Value the element pointer of a node.
 template <class Node, class T, Node *(*Step)(Node *), T *(*Value)(Node *)>
 class node_iterator {
 public:
-    using iterator_category = std::forward_iterator_tag;  ///< multi-pass, one direction
-    using value_type = T *;                               ///< elements are pointers
-    using difference_type = std::ptrdiff_t;               ///< distance type
-    using pointer = void;                                 ///< no member access through the iterator
-    using reference = T *;                                ///< dereferencing yields the pointer itself
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = T *;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = T *;
 
-    /// @brief The end position.
     node_iterator() noexcept = default;
-    /// @brief The position of @p node; null is the end position.
-    /// @param node a node of the list, or null.
     explicit node_iterator(Node *node) noexcept : node_(node) {}
 
-    /// @return the element pointer at this position (not the end).
     T *operator*() const noexcept { return Value(node_); }
-    /// @brief Steps to the neighbour; past the last one is the end position.
-    /// @return this iterator.
     node_iterator &operator++() noexcept {
         node_ = Step(node_);
         return *this;
     }
-    /// @brief Steps to the neighbour.
-    /// @return the position before the step.
     node_iterator operator++(int) noexcept {  // NOLINT(cert-dcl21-cpp): non-const, as the standard iterators
         node_iterator before = *this;
         ++*this;
         return before;
     }
-    /// @return the node at this position, null at the end.
     Node *node() const noexcept { return node_; }
-    /// @return whether both designate the same position.
     friend bool operator==(node_iterator a, node_iterator b) noexcept { return a.node_ == b.node_; }
-    /// @return whether the positions differ.
     friend bool operator!=(node_iterator a, node_iterator b) noexcept { return a.node_ != b.node_; }
 
 private:
     Node *node_ = nullptr;
 };
 
-/// @brief A pair of iterators usable in a range-based for.
-/// @tparam It the iterator type.
+// A pair of iterators usable in a range-based for.
 template <class It>
 class range {
 public:
-    /// @param first the first position.
-    /// @param last  the end position.
     range(It first, It last) noexcept : first_(first), last_(last) {}
-    /// @return the first position.
     It begin() const noexcept { return first_; }
-    /// @return the end position.
     It end() const noexcept { return last_; }
 
 private:
@@ -89,8 +73,6 @@ private:
     It last_;
 };
 
-/// @cond INTERNAL
-namespace detail {
 inline list_node_t *next_node(list_node_t *n) noexcept { return n->next; }
 inline list_node_t *prev_node(list_node_t *n) noexcept { return n->prev; }
 template <class T>
@@ -105,6 +87,8 @@ template <class T>
 inline T *self(T *e) noexcept {
     return e;
 }
+inline void free_list(list_t *lst) noexcept { list_free(lst, nullptr); }
+using list_traits = pointer_traits<list_t, free_list>;
 }  // namespace detail
 /// @endcond
 
@@ -114,129 +98,130 @@ inline T *self(T *e) noexcept {
 /// destructor releases the nodes and the header through the list's hooks
 /// and hands no element to anyone (use clear(D) first for elements the list
 /// should give back).  A list whose creation failed, and a moved-from one,
-/// holds no list: operator bool is false.  Test it before use: on such a
-/// handle an operation whose C function checks "lst != NULL" aborts there,
-/// and one whose C function checks nothing (size, empty, the derived-list
-/// copies) is not allowed.
+/// holds no list: operator bool is false, size() is 0 and empty() is true.
+/// Test it before anything else: on such a handle an operation whose C
+/// function checks "lst != NULL" aborts there, and the others are not
+/// allowed.
 ///
-/// Callables receive T * (null is a valid element).  Visitors, predicates
-/// and find_if take any callable, captures included, and plain functions:
-/// the callable goes through the C context pointer (by address, or, when it
-/// is small, trivially copyable and const-callable, inside the pointer
-/// itself) and is never allocated.  The C callbacks without a context
-/// pointer (sort, map, copy and destructors) need a stateless one: an
-/// empty function object, such as a lambda without captures.
+/// Callables receive T * (null is a valid element) and follow the rules of
+/// krc_detail.hpp: visitors, predicates and find_if use the caller's callable
+/// in place; sort, map, copy and the destructors take an empty function
+/// object.  When a callable throws, the exception reaches the caller after
+/// the C call; each operation says in what state it leaves the list.
 ///
 /// @tparam T the element type; the list stores T *.
 template <class T>
-class list {
+class list : public detail::owner<detail::list_traits> {
+    using base = detail::owner<detail::list_traits>;
+
 public:
     using value_type = T *;  ///< elements are pointers
+    using size_type = krc::size_type;  ///< counts and positions
     /// Walk from first to last.
-    using iterator = node_iterator<list_node_t, T, detail::next_node, detail::node_data<T>>;
+    using iterator = detail::node_iterator<list_node_t, T, detail::next_node, detail::node_data<T>>;
     /// Walk from last to first.
-    using reverse_iterator = node_iterator<list_node_t, T, detail::prev_node, detail::node_data<T>>;
+    using reverse_iterator = detail::node_iterator<list_node_t, T, detail::prev_node, detail::node_data<T>>;
 
     /// @brief An empty list using malloc and free (one allocation).
-    list() noexcept : l_(list_new(nullptr, nullptr)) {}
+    list() noexcept : base(list_new(nullptr, nullptr)) {}
     /// @brief An empty list using the given hooks, taken over by every list
     /// derived from it.
     /// @param alloc_hook   allocation hook; null selects malloc.
     /// @param release_hook release hook; null selects free.
-    list(list_alloc_fn alloc_hook, list_free_fn release_hook) noexcept : l_(list_new(alloc_hook, release_hook)) {}
+    list(list_alloc_fn alloc_hook, list_free_fn release_hook) noexcept : base(list_new(alloc_hook, release_hook)) {}
     /// @brief Takes ownership of a C list (or of null).
     /// @param lst a list from list_new or a derived-list function, or null.
     /// @return the owning handle.
     static list adopt(list_t *lst) noexcept { return list(lst); }
 
-    list(const list &) = delete;
-    list &operator=(const list &) = delete;
-    /// @brief Takes the list over; @p other is left holding none.
-    /// @param other the list given up.
-    list(list &&other) noexcept : l_(other.release()) {}
-    /// @brief Releases this list, then takes @p other's over.
-    /// @param other the list given up.
-    /// @return this handle.
-    list &operator=(list &&other) noexcept {
-        if (this != &other) {
-            list_free(l_, nullptr);
-            l_ = other.release();
-        }
-        return *this;
-    }
-    /// @brief Releases the nodes and the header (list_free, no destructor).
-    ~list() { list_free(l_, nullptr); }
-
-    /// @return whether a list is held (creation succeeded, not moved from).
-    explicit operator bool() const noexcept { return l_ != nullptr; }
     /// @return the C list, still owned by this handle.
-    list_t *get() const noexcept { return l_; }
+    list_t *get() const noexcept { return h_; }
     /// @brief Gives the C list up to the caller.
     /// @return the C list, which the caller now releases with list_free.
-    list_t *release() noexcept {
-        list_t *lst = l_;
-        l_ = nullptr;
-        return lst;
-    }
+    list_t *release() noexcept { return std::exchange(h_, nullptr); }
 
     /// @brief Appends @p e (list_add).
     /// @param e the element; may be null.
     /// @return false, the list unchanged, when the allocation hook fails.
-    bool push_back(T *e) noexcept { return list_add(l_, detail::untyped(e)) != nullptr; }
+    bool push_back(T *e) noexcept { return list_add(h_, detail::untyped(e)) != nullptr; }
     /// @brief Prepends @p e (list_insert).
     /// @param e the element; may be null.
     /// @return false, the list unchanged, when the allocation hook fails.
-    bool push_front(T *e) noexcept { return list_insert(l_, detail::untyped(e)) != nullptr; }
+    bool push_front(T *e) noexcept { return list_insert(h_, detail::untyped(e)) != nullptr; }
+    /// @return the first element; asserts the list is not empty (list_get).
+    T *front() const noexcept { return static_cast<T *>(list_get(list_first(h_))); }
+    /// @return the last element; asserts the list is not empty (list_get).
+    T *back() const noexcept { return static_cast<T *>(list_get(list_last(h_))); }
+    /// @brief Unlinks the first node (list_remove_node); asserts the list is
+    /// not empty.
+    /// @return its element.
+    T *pop_front() noexcept {
+        const list_iter_t first = list_first(h_);
+        T *e = static_cast<T *>(list_get(first));
+        list_remove_node(h_, first.node);
+        return e;
+    }
 
-    /// @return whether the list has no element.  O(1).
-    bool empty() const noexcept { return list_empty(l_) != 0; }
-    /// @return the number of elements, by walking the list.  O(n).
-    std::uint32_t size() const noexcept { return list_size(l_); }
+    /// @return whether the list has no element (true when none is held).  O(1).
+    bool empty() const noexcept { return h_ == nullptr || list_empty(h_) != 0; }
+    /// @return the number of elements, by walking the list (0 when none is
+    ///         held).  O(n).
+    size_type size() const noexcept { return h_ != nullptr ? list_size(h_) : 0u; }
     /// @param index position from 0; asserts index < size().
     /// @return the element at @p index.  O(n).
-    T *at(std::uint32_t index) const noexcept { return static_cast<T *>(list_at(l_, index)); }
+    T *at(size_type index) const noexcept { return static_cast<T *>(list_at(h_, index)); }
 
     /// @return the first position (the end when empty).
-    iterator begin() const noexcept { return iterator(list_first(l_).node); }
+    iterator begin() const noexcept { return iterator(list_first(h_).node); }
     /// @return the end position.
     iterator end() const noexcept { return iterator(); }
     /// @return the last position, for a walk backwards.
-    reverse_iterator rbegin() const noexcept { return reverse_iterator(list_last(l_).node); }
+    reverse_iterator rbegin() const noexcept { return reverse_iterator(list_last(h_).node); }
     /// @return the end position of a backward walk.
     reverse_iterator rend() const noexcept { return reverse_iterator(); }
     /// @return the elements from last to first, for a range-based for.
-    range<reverse_iterator> reversed() const noexcept { return {rbegin(), rend()}; }
+    detail::range<reverse_iterator> reversed() const noexcept { return {rbegin(), rend()}; }
 
     /// @param e the element to look for, by identity.
     /// @return the first position holding @p e, or end().
-    iterator find(const T *e) const noexcept { return iterator(list_find_data(l_, detail::untyped(e))); }
-    /// @param pred callable(T *) -> bool, called once per element up to the match.
+    iterator find(const T *e) const noexcept { return iterator(list_find_data(h_, detail::untyped(e))); }
+    /// @param pred callable(T *) -> bool, called once per element up to the
+    ///             match; on a throw the walk stops there.
     /// @return the first position whose element satisfies @p pred, or end().
     template <class Pred>
     iterator find_if(Pred &&pred) const {
         using F = std::remove_reference_t<Pred>;
-        return iterator(list_find(l_, detail::context<F, T *>(pred), [](void *key, void *data) -> int {
-            return detail::call<F, T *>(key, static_cast<T *>(data)) ? 0 : 1;
-        }));
+        detail::scope<detail::may_throw_v<F &, T *>> s;
+        list_node_t *n = list_find(h_, detail::context(pred), match_thunk<F>);
+        s.finish();
+        return iterator(n);
     }
-    /// @param pred callable(T *) -> bool, called once per element.
+    /// @param pred callable(T *) -> bool, called once per element (no more
+    ///             after a throw).
     /// @return the number of elements satisfying @p pred.
     template <class Pred>
-    std::uint32_t count_if(Pred &&pred) const {
+    size_type count_if(Pred &&pred) const {
         using F = std::remove_reference_t<Pred>;
-        return list_count(l_, pred_thunk<F>, detail::context<F, T *>(pred));
+        detail::scope<detail::may_throw_v<F &, T *>> s;
+        const size_type n = list_count(h_, pred_thunk<F>, detail::context(pred));
+        s.finish();
+        return n;
     }
 
     /// @brief Calls @p f on every element, first to last (list_foreach).
+    /// The list is unchanged; a throw stops the walk.
     /// @param f callable(T *); returning false (or 0) stops the walk.
     /// @return false when @p f stopped the walk.
     template <class F>
     bool for_each(F &&f) const {
         using V = std::remove_reference_t<F>;
-        return list_foreach(l_, detail::context<V, T *>(f), visit_thunk<V>) != 0;
+        detail::scope<detail::may_throw_v<V &, T *>> s;
+        const int r = list_foreach(h_, detail::context(f), visit_thunk<V>);
+        s.finish();
+        return r != 0;
     }
     /// @brief Calls @p f on every element, and @p sep between two of them
-    /// (list_foreach_sep).
+    /// (list_foreach_sep).  The list is unchanged; a throw stops the walk.
     /// @param f   callable(T *); returning false stops the walk.
     /// @param sep callable(); returning false stops the walk.
     /// @return false when a callable stopped the walk.
@@ -244,122 +229,172 @@ public:
     bool for_each(F &&f, Sep &&sep) const {
         using V = std::remove_reference_t<F>;
         using S = std::remove_reference_t<Sep>;
+        constexpr bool shielded = detail::may_throw_v<V &, T *> || detail::may_throw_v<S &>;
         struct both {
             V &f;
             S &sep;
         } ctx{f, sep};
-        return list_foreach_sep(
-                   l_, &ctx,
-                   [](void *c, void *data) { return detail::visit(static_cast<both *>(c)->f, static_cast<T *>(data)); },
-                   [](void *c) { return detail::visit(static_cast<both *>(c)->sep); }) != 0;
+        detail::scope<shielded> s;
+        const int r = list_foreach_sep(
+            h_, &ctx,
+            [](void *c, void *data) {
+                return detail::shielded<shielded, true>(0u, [&] { return detail::visit(static_cast<both *>(c)->f, static_cast<T *>(data)); });
+            },
+            [](void *c) { return detail::shielded<shielded, true>(0u, [&] { return detail::visit(static_cast<both *>(c)->sep); }); });
+        s.finish();
+        return r != 0;
     }
-    /// @brief Calls @p f on every element, last to first (list_foreach_reversed).
+    /// @brief Calls @p f on every element, last to first
+    /// (list_foreach_reversed).  The list is unchanged; a throw stops the walk.
     /// @param f callable(T *); returning false stops the walk.
     /// @return false when @p f stopped the walk.
     template <class F>
     bool for_each_reversed(F &&f) const {
         using V = std::remove_reference_t<F>;
-        return list_foreach_reversed(l_, detail::context<V, T *>(f), visit_thunk<V>) != 0;
+        detail::scope<detail::may_throw_v<V &, T *>> s;
+        const int r = list_foreach_reversed(h_, detail::context(f), visit_thunk<V>);
+        s.finish();
+        return r != 0;
     }
 
     /// @brief Unlinks the node at @p pos (list_remove_node); its element is untouched.
     /// @param pos a position of this list, not the end.
     /// @return the position that followed it.
-    iterator erase(iterator pos) noexcept { return iterator(list_remove_node(l_, pos.node())); }
-    /// @brief Hands the element at @p pos to @p D, then unlinks it (list_delete).
-    /// @tparam D stateless function object taking T *.
+    iterator erase(iterator pos) noexcept { return iterator(list_remove_node(h_, pos.node())); }
+    /// @brief Hands the element at @p pos to @p D, then unlinks it
+    /// (list_delete).  The node is unlinked even when @p D throws.
+    /// @tparam D empty function object taking T *.
     /// @param pos a position of this list, not the end.
     /// @return the position that followed it.
     template <class D>
-    iterator erase(iterator pos, D) noexcept {
+    iterator erase(iterator pos, D) {
         detail::require_stateless<D>();
-        return iterator(list_delete(l_, pos.node(), destroy_thunk<D>));
+        detail::scope<detail::may_throw_v<const D &, T *>> s;
+        list_node_t *next = list_delete(h_, pos.node(), destroy_thunk<D>);
+        s.finish();
+        return iterator(next);
     }
     /// @brief Removes every node; the elements are untouched.
-    void clear() noexcept { list_clear(l_, nullptr); }
+    void clear() noexcept { list_clear(h_, nullptr); }
     /// @brief Hands every element to @p D, then removes every node (nothing
-    /// is handed over by a sublist).
-    /// @tparam D stateless function object taking T *.
+    /// is handed over by a sublist).  When @p D throws, it still receives
+    /// every element and the list ends empty.
+    /// @tparam D empty function object taking T *.
     template <class D>
-    void clear(D) noexcept {
+    void clear(D) {
         detail::require_stateless<D>();
-        list_clear(l_, destroy_thunk<D>);
+        detail::scope<detail::may_throw_v<const D &, T *>> s;
+        list_clear(h_, destroy_thunk<D>);
+        s.finish();
     }
 
     /// @brief Sorts in place, stable, by @p Less (list_sort); nodes stay put.
-    /// @tparam Less stateless function object: (T *, T *) -> bool "a before b",
+    /// When @p Less throws, the elements are left in some order, each once.
+    /// @tparam Less empty function object: (T *, T *) -> bool "a before b",
     ///              or a three-way comparison returning a signed integer.
     template <class Less>
-    void sort() noexcept {
+    void sort() {
         detail::require_stateless<Less>();
-        list_sort(l_, order_thunk<Less>);
+        static_assert(detail::is_ordering_v<Less, T *>,
+                      "a list's ordering is called as less(T *, T *) and returns bool (a before b) "
+                      "or a signed integer (three-way)");
+        if constexpr (detail::is_ordering_v<Less, T *>) {
+            detail::scope<detail::may_throw_v<const Less &, T *, T *>> s;
+            list_sort(h_, order_thunk<Less>);
+            s.finish();
+        }
     }
     /// @brief As sort<Less>(), the ordering given as an object (a lambda
     /// without captures, say).
     /// @tparam Less as for sort<Less>().
     template <class Less>
-    void sort(Less) noexcept {
+    void sort(Less) {
         sort<Less>();
     }
 
-    /// @param pred callable(T *) -> bool.
+    /// @param pred callable(T *) -> bool; after a throw nothing is kept.
     /// @return a sublist of the elements satisfying @p pred (sublist_create);
     ///         holds none when an allocation failed.
     template <class Pred>
     list filter(Pred &&pred) const {
         using F = std::remove_reference_t<Pred>;
-        return list(sublist_create(l_, pred_thunk<F>, detail::context<F, T *>(pred)));
+        detail::scope<detail::may_throw_v<F &, T *>> s;
+        list out(sublist_create(h_, pred_thunk<F>, detail::context(pred)));
+        s.finish();
+        return out;
     }
-    /// @param pred callable(T *) -> bool.
+    /// @param pred callable(T *) -> bool; after a throw nothing is kept.
     /// @return a sublist of the elements not satisfying @p pred
     ///         (sublist_create_neg); holds none when an allocation failed.
     template <class Pred>
     list filter_out(Pred &&pred) const {
         using F = std::remove_reference_t<Pred>;
-        return list(sublist_create_neg(l_, pred_thunk<F>, detail::context<F, T *>(pred)));
+        detail::scope<detail::may_throw_v<F &, T *>> s;
+        list out(sublist_create_neg(h_, pred_thunk<F>, detail::context(pred)));
+        s.finish();
+        return out;
     }
     /// @return a sublist sharing every element (sublist_copy); holds none
     ///         when an allocation failed.
-    list share() const noexcept { return list(sublist_copy(l_)); }
-    /// @tparam Adaptor stateless function object: T * -> U *.
+    list share() const noexcept { return list(sublist_copy(h_)); }
+    /// @tparam Adaptor empty function object: T * -> U *.
     /// @return a sublist of the adaptor's results (sublist_adaptor); holds
-    ///         none when an allocation failed.
+    ///         none when an allocation failed.  After a throw the partial
+    ///         sublist is released.
     template <class Adaptor>
-    auto map() const noexcept {
+    auto map() const {
         detail::require_stateless<Adaptor>();
-        using R = std::invoke_result_t<Adaptor, T *>;
+        using R = std::invoke_result_t<const Adaptor &, T *>;
         static_assert(std::is_pointer_v<R>, "the adaptor returns a pointer");
         using U = std::remove_pointer_t<R>;
-        return list<U>::adopt(sublist_adaptor(l_, [](void *data) {
-            return detail::untyped(detail::stateless<Adaptor>()(static_cast<T *>(data)));
+        constexpr bool shielded = detail::may_throw_v<const Adaptor &, T *>;
+        detail::scope<shielded> s;
+        auto out = list<U>::adopt(sublist_adaptor(h_, [](void *data) {
+            return detail::shielded<shielded, false>(static_cast<void *>(nullptr), [&] {
+                return detail::untyped(detail::stateless<Adaptor>()(static_cast<T *>(data)));
+            });
         }));
+        s.finish();
+        return out;
     }
     /// @brief As map<Adaptor>(), the adaptor given as an object.
     /// @tparam Adaptor as for map<Adaptor>().
     /// @return as map<Adaptor>().
     template <class Adaptor>
-    auto map(Adaptor) const noexcept {
+    auto map(Adaptor) const {
         return map<Adaptor>();
     }
-    /// @brief Deep copy (list_copy): a new ordinary list of copies.
-    /// @tparam Copier     stateless function object: T * -> T * (null is a failure).
-    /// @tparam Destructor stateless function object taking T *; on failure it
+    /// @brief Deep copy (list_copy): a new ordinary list of copies.  A throw
+    /// from @p Copier counts as a failed copy: @p Destructor receives every
+    /// copy already made.
+    /// @tparam Copier     empty function object: T * -> T * (null is a failure).
+    /// @tparam Destructor empty function object taking T *; on failure it
     ///                    receives every copy already made.
     /// @return the copy; holds none when a copy or an allocation failed.
     template <class Copier, class Destructor>
-    list copy() const noexcept {
+    list copy() const {
         detail::require_stateless<Copier>();
         detail::require_stateless<Destructor>();
-        return list(list_copy(
-            l_, [](void *data) { return detail::untyped(detail::stateless<Copier>()(static_cast<T *>(data))); },
+        constexpr bool shielded =
+            detail::may_throw_v<const Copier &, T *> || detail::may_throw_v<const Destructor &, T *>;
+        detail::scope<shielded> s;
+        list out(list_copy(
+            h_,
+            [](void *data) {
+                return detail::shielded<shielded, true>(static_cast<void *>(nullptr), [&] {
+                    return detail::untyped(detail::stateless<Copier>()(static_cast<T *>(data)));
+                });
+            },
             destroy_thunk<Destructor>));
+        s.finish();
+        return out;
     }
     /// @brief As copy<Copier, Destructor>(), the callables given as objects.
     /// @tparam Copier     as for copy<Copier, Destructor>().
     /// @tparam Destructor as for copy<Copier, Destructor>().
     /// @return as copy<Copier, Destructor>().
     template <class Copier, class Destructor>
-    list copy(Copier, Destructor) const noexcept {
+    list copy(Copier, Destructor) const {
         return copy<Copier, Destructor>();
     }
     /// @brief Appends @p other's elements and releases it (list_merge).
@@ -367,88 +402,119 @@ public:
     /// @return false when an allocation failed: this list keeps what was
     ///         appended so far and @p other keeps its elements.
     bool append(list &&other) noexcept {
-        if (list_merge(l_, other.l_) == nullptr)
+        if (list_merge(h_, other.h_) == nullptr)
             return false;
-        other.l_ = nullptr;
+        other.h_ = nullptr;
         return true;
     }
 
 private:
-    explicit list(list_t *lst) noexcept : l_(lst) {}
+    explicit list(list_t *lst) noexcept : base(lst) {}
 
     template <class F>
     static unsigned int pred_thunk(void *data, void *ctx) {
-        return detail::call<F, T *>(ctx, static_cast<T *>(data)) ? 1u : 0u;
+        return detail::shielded<detail::may_throw_v<F &, T *>, false>(
+            0u, [&] { return detail::in_place<F>(ctx)(static_cast<T *>(data)) ? 1u : 0u; });
+    }
+    template <class F>
+    static int match_thunk(void *ctx, void *data) {
+        return detail::shielded<detail::may_throw_v<F &, T *>, true>(
+            0, [&] { return detail::in_place<F>(ctx)(static_cast<T *>(data)) ? 0 : 1; });
     }
     template <class F>
     static unsigned int visit_thunk(void *ctx, void *data) {
-        return detail::call_visitor<F, T *>(ctx, static_cast<T *>(data));
+        return detail::shielded<detail::may_throw_v<F &, T *>, true>(
+            0u, [&] { return detail::visit(detail::in_place<F>(ctx), static_cast<T *>(data)); });
     }
     template <class D>
     static void destroy_thunk(void *data) {
-        detail::stateless<D>()(static_cast<T *>(data));
+        detail::shielded_always<detail::may_throw_v<const D &, T *>>(
+            [&] { detail::stateless<D>()(static_cast<T *>(data)); });
     }
     template <class Less>
     static int order_thunk(void *a, void *b) {
-        using R = std::invoke_result_t<Less, T *, T *>;
-        if constexpr (std::is_same_v<R, bool>)
-            return detail::stateless<Less>()(static_cast<T *>(b), static_cast<T *>(a)) ? 1 : 0;
-        else
-            return detail::three_way<Less, T *>(static_cast<T *>(a), static_cast<T *>(b));
+        return detail::shielded<detail::may_throw_v<const Less &, T *, T *>, false>(0, [&]() -> int {
+            using R = std::invoke_result_t<const Less &, T *, T *>;
+            if constexpr (std::is_same_v<R, bool>)
+                return detail::stateless<Less>()(static_cast<T *>(b), static_cast<T *>(a)) ? 1 : 0;
+            else
+                return detail::three_way<Less, T *>(static_cast<T *>(a), static_cast<T *>(b));
+        });
     }
-
-    list_t *l_;
 };
 
 /// @cond INTERNAL
 namespace detail {
-// The link member of an intrusive list must be a pointer to the record itself.
-template <class T, auto Link>
-inline constexpr bool is_link_v = std::is_same_v<decltype(Link), T *T::*>;
-
 struct no_order {};
+
+// Whether Compare orders records of T: (const T &, const T &) -> bool or a
+// signed integer.
+template <class T, class Compare>
+inline constexpr bool check_order() noexcept {
+    if constexpr (!std::is_same_v<Compare, no_order>) {
+        require_stateless<Compare>();
+        static_assert(is_ordering_v<Compare, const T &>,
+                      "an intrusive list's Compare is called as compare(const T &, const T &) and returns bool "
+                      "(a before b) or a signed integer (three-way)");
+    }
+    return true;
+}
 
 template <class T, class Compare>
 inline std::int32_t intrusive_compare(void *a, void *b) {
-    return three_way<Compare, const T &>(*static_cast<T *>(a), *static_cast<T *>(b));
+    return shielded<may_throw_v<const Compare &, const T &, const T &>, false>(std::int32_t{0}, [&] {
+        return three_way<Compare, const T &>(*static_cast<T *>(a), *static_cast<T *>(b));
+    });
 }
 
 template <class T, class Compare, class Fn>
 inline Fn compare_fn() noexcept {
-    if constexpr (std::is_same_v<Compare, no_order>) {
+    if constexpr (std::is_same_v<Compare, no_order> || !is_ordering_v<Compare, const T &>)
         return nullptr;
-    } else {
-        require_stateless<Compare>();
+    else
         return intrusive_compare<T, Compare>;
-    }
 }
+
+template <class Compare, class T>
+inline constexpr bool order_may_throw_v =
+    !std::is_same_v<Compare, no_order> && may_throw_v<const Compare &, const T &, const T &>;
+
+template <auto A, auto B>
+inline constexpr bool distinct_members_v = true;
+template <auto A>
+inline constexpr bool distinct_members_v<A, A> = false;
 }  // namespace detail
 /// @endcond
 
 /// @brief Intrusive singly linked list (slist.h) of records linked through
 /// @p Link, a `T *` member of T.
 ///
-/// The byte distance of the link member is taken from the member pointer at
-/// compile time; a link member of any other type than `T *` is rejected at
-/// compile time.  The object is the C header: it owns nothing, never
-/// allocates, and its records stay the caller's (they may be linked when the
-/// header goes away).  Copying would give two headers of one chain, so a
-/// list can only be moved, which leaves the source empty.
+/// The byte distance of the link member is read from the member pointer: no
+/// record is made, so records with constructors, std::string members or any
+/// other member qualify.  A link member of another type than `T *`, or one
+/// inherited from a base class, is rejected at compile time.  The object is
+/// the C header: it owns nothing, never allocates, and its records stay the
+/// caller's (they may be linked when the header goes away).  Copying would
+/// give two headers of one chain, so a list can only be moved, which leaves
+/// the source empty.
 ///
 /// @tparam T       the record type.
 /// @tparam Link    pointer to the link member, `&T::link`.
-/// @tparam Compare stateless function object ordering records for the
-///                 sorted operations: (const T &, const T &) -> bool "a
-///                 before b" (two calls where the C side needs a sign), or a
-///                 three-way comparison returning a signed integer (one call).
+/// @tparam Compare empty function object ordering records for the sorted
+///                 operations: (const T &, const T &) -> bool "a before b"
+///                 (two calls where the C side needs a sign), or a three-way
+///                 comparison returning a signed integer (one call).
 ///                 Omitted: the sorted operations do not compile.
 template <class T, auto Link, class Compare = detail::no_order>
 class slist {
-    static_assert(detail::is_link_v<T, Link>, "the link member of an intrusive list must have type T *");
+    static_assert(detail::check_link<T, Link>());
+    static_assert(detail::check_order<T, Compare>());
+    static constexpr bool order_may_throw = detail::order_may_throw_v<Compare, T>;
 
 public:
+    using size_type = krc::size_type;  ///< counts
     /// Walk from first to last.
-    using iterator = node_iterator<T, T, detail::field<T, Link>, detail::self<T>>;
+    using iterator = detail::node_iterator<T, T, detail::field<T, Link>, detail::self<T>>;
 
     /// @return the byte distance from a record to its link member.
     static std::intptr_t link_offset() noexcept { return detail::member_offset<Link>(); }
@@ -474,16 +540,25 @@ public:
 
     /// @return the C header.
     List *get() noexcept { return &h_; }
+    /// @return the C header, read-only.
+    const List *get() const noexcept { return &h_; }
 
     /// @param e record to link in front (List_insertFirst).
     void push_front(T *e) noexcept { List_insertFirst(&h_, e); }
     /// @param e record to link behind the last one (List_insertLast).
     void push_back(T *e) noexcept { List_insertLast(&h_, e); }
-    /// @param e record to link at its ascending position, in front of its
-    ///          equals (List_insertSorted).
-    void insert_sorted(T *e) noexcept {
+    /// @brief Links @p e at its ascending position, in front of its equals
+    /// (List_insertSorted).  When Compare throws, @p e is not linked.
+    /// @param e record to link.
+    void insert_sorted(T *e) noexcept(!order_may_throw) {
         require_order();
+        detail::scope<order_may_throw> s;
         List_insertSorted(&h_, e);
+        if constexpr (order_may_throw) {
+            if (s.failed())
+                List_removeAfter(&h_, predecessor(e));
+        }
+        s.finish();
     }
     /// @return the first record, unlinked, or null when empty (List_removeFirst).
     T *pop_front() noexcept { return static_cast<T *>(List_removeFirst(&h_)); }
@@ -493,13 +568,37 @@ public:
     /// @return the record after @p pred, unlinked, or null when there is none
     ///         (List_removeAfter).
     T *erase_after(T *pred) noexcept { return static_cast<T *>(List_removeAfter(&h_, pred)); }
+    /// @brief Unlinks every record for which @p pred is true (List_removeAfter
+    /// per record, one walk).  When @p pred throws, the records it selected
+    /// before are unlinked and the others stay.
+    /// @param pred callable(T *) -> bool, called once per record in order.
+    /// @return the number of records unlinked.
+    template <class Pred>
+    size_type remove_if(Pred &&pred) {
+        size_type removed = 0;
+        T *kept = nullptr;
+        for (T *x = front(); x != nullptr;) {
+            T *after = x->*Link;
+            if (pred(x)) {
+                List_removeAfter(&h_, kept);
+                ++removed;
+            } else {
+                kept = x;
+            }
+            x = after;
+        }
+        return removed;
+    }
+    /// @brief Leaves the list empty (List_makeList); the records' links are
+    /// left as they were.  O(1).
+    void clear() noexcept { init(); }
 
     /// @return the first record, or null.
     T *front() const noexcept { return static_cast<T *>(h_.first); }
     /// @return the last record, or null.
     T *back() const noexcept { return static_cast<T *>(h_.last); }
     /// @return the number of records.
-    std::int32_t size() const noexcept { return h_.count; }
+    size_type size() const noexcept { return static_cast<size_type>(h_.count); }
     /// @return whether no record is linked.
     bool empty() const noexcept { return h_.count == 0; }
 
@@ -508,18 +607,24 @@ public:
     /// @return the end position.
     iterator end() const noexcept { return iterator(); }
 
-    /// @brief Sorts ascending in place, not stable (List_sortList).
-    void sort() noexcept {
+    /// @brief Sorts ascending in place, not stable (List_sortList).  When
+    /// Compare throws, the records are left in some order, each once.
+    void sort() noexcept(!order_may_throw) {
         require_order();
+        detail::scope<order_may_throw> s;
         List_sortList(&h_);
+        s.finish();
     }
     /// @brief Moves every record of @p other in by sorted insertion
-    /// (List_mergeLists); @p other is left empty.
+    /// (List_mergeLists); @p other is left empty.  When Compare throws,
+    /// every record of both lists is in this one, in some order.
     /// @param other a different list of the same type.
-    void merge(slist &other) noexcept {
+    void merge(slist &other) noexcept(!order_may_throw) {
         require_order();
+        detail::scope<order_may_throw> s;
         List_mergeLists(&h_, &other.h_);
         other.init();
+        s.finish();
     }
     /// @brief Appends @p other's chain in O(1) (List_appendList); @p other is
     /// left empty.
@@ -540,31 +645,43 @@ private:
     static void require_order() noexcept {
         static_assert(!std::is_same_v<Compare, detail::no_order>, "sorted operations need a Compare argument");
     }
+    T *predecessor(T *e) const noexcept {
+        T *pred = nullptr;
+        for (T *x = front(); x != e; x = x->*Link)
+            pred = x;
+        return pred;
+    }
 
     List h_;
 };
 
 /// @brief Intrusive doubly linked list (dlist.h) of records linked through
-/// @p Next and @p Prev, two `T *` members of T.
+/// @p Next and @p Prev, two different `T *` members of T.
 ///
-/// Byte distances come from the member pointers at compile time; members of
-/// any other type than `T *` are rejected at compile time.  The object is the
-/// C header: it owns nothing and never allocates.  Move-only, as krc::slist.
+/// Byte distances come from the member pointers, as for krc::slist; members
+/// of another type than `T *`, inherited ones, and the same member twice are
+/// rejected at compile time.  The object is the C header: it owns nothing
+/// and never allocates.  Move-only, as krc::slist.
 ///
 /// @tparam T       the record type.
 /// @tparam Next    pointer to the next member, `&T::next`.
 /// @tparam Prev    pointer to the prev member, `&T::prev`.
-/// @tparam Compare stateless ordering for insert_sorted, as for krc::slist.
+/// @tparam Compare empty function object ordering records for
+///                 insert_sorted, as for krc::slist.
 template <class T, auto Next, auto Prev, class Compare = detail::no_order>
 class dlist {
-    static_assert(detail::is_link_v<T, Next>, "the next member of an intrusive list must have type T *");
-    static_assert(detail::is_link_v<T, Prev>, "the prev member of an intrusive list must have type T *");
+    static_assert(detail::check_link<T, Next>());
+    static_assert(detail::check_link<T, Prev>());
+    static_assert(detail::distinct_members_v<Next, Prev>, "next and prev must be different members of T");
+    static_assert(detail::check_order<T, Compare>());
+    static constexpr bool order_may_throw = detail::order_may_throw_v<Compare, T>;
 
 public:
+    using size_type = krc::size_type;  ///< counts
     /// Walk from first to last.
-    using iterator = node_iterator<T, T, detail::field<T, Next>, detail::self<T>>;
+    using iterator = detail::node_iterator<T, T, detail::field<T, Next>, detail::self<T>>;
     /// Walk from last to first.
-    using reverse_iterator = node_iterator<T, T, detail::field<T, Prev>, detail::self<T>>;
+    using reverse_iterator = detail::node_iterator<T, T, detail::field<T, Prev>, detail::self<T>>;
 
     /// @return the byte distance from a record to its next member.
     static std::intptr_t next_offset() noexcept { return detail::member_offset<Next>(); }
@@ -591,6 +708,8 @@ public:
 
     /// @return the C header.
     DList *get() noexcept { return &h_; }
+    /// @return the C header, read-only.
+    const DList *get() const noexcept { return &h_; }
 
     /// @param e record to link in front (DList_insertFirst).
     void push_front(T *e) noexcept { DList_insertFirst(&h_, e); }
@@ -599,10 +718,22 @@ public:
     /// @param pred a record of this list, or null for the front.
     /// @param e    record to link behind @p pred (DList_insertAfter).
     void insert_after(T *pred, T *e) noexcept { DList_insertAfter(&h_, pred, e); }
-    /// @param e record to link at its ascending position (DList_insertSorted).
-    void insert_sorted(T *e) noexcept {
+    /// @param pos a record of this list, or null for the end.
+    /// @param e   record to link in front of @p pos (DList_insertAfter on its
+    ///            predecessor).
+    void insert_before(T *pos, T *e) noexcept { DList_insertAfter(&h_, pos != nullptr ? pos->*Prev : back(), e); }
+    /// @brief Links @p e at its ascending position (DList_insertSorted).
+    /// When Compare throws, @p e is not linked.
+    /// @param e record to link.
+    void insert_sorted(T *e) noexcept(!order_may_throw) {
         static_assert(!std::is_same_v<Compare, detail::no_order>, "sorted operations need a Compare argument");
+        detail::scope<order_may_throw> s;
         DList_insertSorted(&h_, e);
+        if constexpr (order_may_throw) {
+            if (s.failed())
+                DList_remove(&h_, e);
+        }
+        s.finish();
     }
     /// @param e a record of this list, or null.
     /// @return @p e, unlinked (DList_remove).
@@ -611,13 +742,34 @@ public:
     T *pop_front() noexcept { return static_cast<T *>(DList_removeFirst(&h_)); }
     /// @return the last record, unlinked, or null when empty.
     T *pop_back() noexcept { return static_cast<T *>(DList_removeLast(&h_)); }
+    /// @brief Unlinks every record for which @p pred is true (DList_remove).
+    /// When @p pred throws, the records it selected before are unlinked and
+    /// the others stay.
+    /// @param pred callable(T *) -> bool, called once per record in order.
+    /// @return the number of records unlinked.
+    template <class Pred>
+    size_type remove_if(Pred &&pred) {
+        size_type removed = 0;
+        for (T *x = front(); x != nullptr;) {
+            T *after = x->*Next;
+            if (pred(x)) {
+                DList_remove(&h_, x);
+                ++removed;
+            }
+            x = after;
+        }
+        return removed;
+    }
+    /// @brief Leaves the list empty (DList_makeDList); the records' links
+    /// are left as they were.  O(1).
+    void clear() noexcept { init(); }
 
     /// @return the first record, or null.
     T *front() const noexcept { return static_cast<T *>(h_.first); }
     /// @return the last record, or null.
     T *back() const noexcept { return static_cast<T *>(h_.last); }
     /// @return the number of records.
-    std::uint32_t size() const noexcept { return h_.count; }
+    size_type size() const noexcept { return h_.count; }
     /// @return whether no record is linked.
     bool empty() const noexcept { return h_.count == 0; }
 
@@ -630,7 +782,7 @@ public:
     /// @return the end position of a backward walk.
     reverse_iterator rend() const noexcept { return reverse_iterator(); }
     /// @return the records from last to first, for a range-based for.
-    range<reverse_iterator> reversed() const noexcept { return {rbegin(), rend()}; }
+    detail::range<reverse_iterator> reversed() const noexcept { return {rbegin(), rend()}; }
 
     /// @brief Passes every record to free and leaves the list empty
     /// (DList_freeElements): only for records from malloc or calloc.

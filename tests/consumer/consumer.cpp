@@ -6,6 +6,9 @@
 #include <libkrc/krc.hpp>
 
 #include <cstdio>
+#if defined(__cpp_exceptions)
+#include <stdexcept>
+#endif
 #include <string>
 #include <string_view>
 
@@ -65,6 +68,21 @@ void lists() {
     } t;
     l.for_each(t);
     expect(t.sum == 15 && l.size() == 3u, "list visit with state");
+    expect(l.front() == &values[0] && l.back() == &values[2], "list ends");
+#if defined(__cpp_exceptions)
+    // A callable that throws: the exception comes out of the wrapper once the
+    // C walk is over, and the list is whole.
+    bool caught = false;
+    try {
+        l.for_each([](int *v) {
+            if (*v == 5)
+                throw std::runtime_error("five");
+        });
+    } catch (const std::runtime_error &) {
+        caught = true;
+    }
+    expect(caught && l.size() == 3u, "exception from a visitor");
+#endif
 }
 
 void stores() {
@@ -72,18 +90,23 @@ void stores() {
     expect(q && q.push("x") && q.push("y") && !q.push("z"), "queue fills");
     expect(std::string_view(q.pop()) == "x" && q.size() == 1u, "queue order");
 
+    expect(q.front() != nullptr && std::string_view(q.front()) == "y", "queue front");
+
     krc::hash_map<std::string, int> m(8);
     const std::string key = "answer";
     int value = 42;
     expect(m && m.insert(&key, &value), "hash_map insert");
-    const int *found = m.find(std::string("answer"));
-    expect(found != nullptr && *found == 42, "hash_map find");
+    const auto &cm = m;
+    const int *found = cm.find(std::string("answer"));
+    expect(found != nullptr && *found == 42 && cm.contains(key), "hash_map find");
+    expect(m.erase(key) && !m.erase(key), "hash_map erase");
 
     krc::pool<Job> p(2);
-    Job *j = p.create("pooled", 7);
-    expect(j != nullptr && j->name == "pooled" && p.in_use() == 1u, "pool create");
-    p.destroy(j);
-    expect(p.in_use() == 0u, "pool destroy");
+    {
+        krc::pool_ptr<Job> j = p.make("pooled", 7);
+        expect(j && j->name == "pooled" && p.in_use() == 1u, "pool make");
+    }
+    expect(p.in_use() == 0u, "pool handle gives the block back");
 }
 
 void utilities() {
