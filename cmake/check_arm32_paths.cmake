@@ -9,11 +9,7 @@
 #   EXPECT  present (armhf with GCC) or absent (every other target)
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/elf_symbols.cmake)
-foreach(var LIB NM EXPECT)
-  if(NOT ${var})
-    message(FATAL_ERROR "check_arm32_paths.cmake needs -D${var}=...")
-  endif()
-endforeach()
+libkrc_require(LIB NM EXPECT)
 
 libkrc_run(text ${NM} -C ${LIB})
 set(found)

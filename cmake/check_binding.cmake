@@ -8,11 +8,7 @@
 #   READELF    readelf for the library's target
 cmake_minimum_required(VERSION 3.25)
 include(${CMAKE_CURRENT_LIST_DIR}/elf_symbols.cmake)
-foreach(var LIB NM READELF)
-  if(NOT ${var})
-    message(FATAL_ERROR "check_binding.cmake needs -D${var}=...")
-  endif()
-endforeach()
+libkrc_require(LIB NM READELF)
 
 libkrc_dynamic_symbols(exported ${NM} ${LIB} --defined-only)
 libkrc_run(rel_out ${READELF} -rW ${LIB})

@@ -1,6 +1,16 @@
 # SPDX-License-Identifier: MIT
 # Helpers of the guards on the built library (the cmake -P scripts beside it).
 
+# Ends the script unless every variable named was given (-DNAME=...).
+function(libkrc_require)
+  foreach(var IN LISTS ARGN)
+    if(NOT ${var})
+      cmake_path(GET CMAKE_SCRIPT_MODE_FILE FILENAME script)
+      message(FATAL_ERROR "${script} needs -D${var}=...")
+    endif()
+  endforeach()
+endfunction()
+
 # Runs a command; its standard output goes to `out`, and a failure ends the script.
 function(libkrc_run out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text RESULT_VARIABLE rc)

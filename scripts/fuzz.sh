@@ -88,7 +88,7 @@ for family in $families; do
         # Only the inputs that add coverage to the seeds join them.
         mkdir -p "$seeds"
         nice -n 10 "$build/tests/fuzz/fuzz_$family" -merge=1 "$seeds" "$work/corpus" >"$work/merge.log" 2>&1
-        echo "    seeds kept: $(ls "$seeds" | wc -l) files, $(du -sk "$seeds" | cut -f1) KiB in $seeds"
+        echo "    seeds kept: $(ls "$seeds" | wc -l) files, $(cat "$seeds"/* | wc -c) bytes in $seeds"
     fi
 done
 if [ "$status" -ne 0 ]; then
