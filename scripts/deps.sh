@@ -67,7 +67,7 @@ packages_of() { # command
         test) for c in presets package consumer docs xmodem lint; do packages_of "$c"; done ;;
         package | packaging)
             echo "cmake make gcc g++ git $(arm_tools) dpkg-dev debhelper lintian doxygen python3" ;;
-        consumer) packages_of package; echo "pkgconf clang-14 man-db" ;;
+        consumer) packages_of package; echo "pkgconf clang man-db" ;;
         docs) echo "cmake make gcc g++ doxygen python3 groff-base" ;;
         xmodem) echo "cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user lrzsz python3" ;;
         lint) echo "cmake make gcc g++ clang-tidy cppcheck" ;;
