@@ -12,6 +12,7 @@
 #   docs      the API reference and the manual pages
 #   xmodem    the XMODEM programs against lrzsz
 #   lint, bench, fuzz, coverage, mutate: the scripts of those names
+#   distro-check  scripts/distro-check.sh: debootstrap and git
 # LIBKRC_WITH_<COMMAND>=1 in the environment adds that command too.
 #
 # Every missing package is named in one message before anything is done.
@@ -66,11 +67,12 @@ packages_of() { # command
         test) for c in presets package consumer docs xmodem lint; do packages_of "$c"; done ;;
         package | packaging)
             echo "cmake make gcc g++ git $(arm_tools) dpkg-dev debhelper lintian doxygen python3" ;;
-        consumer) packages_of package; echo "pkgconf clang-14 man-db" ;;
+        consumer) packages_of package; echo "pkgconf clang man-db" ;;
         docs) echo "cmake make gcc g++ doxygen python3 groff-base" ;;
         xmodem) echo "cmake make gcc g++ g++-arm-linux-gnueabihf qemu-user lrzsz python3" ;;
         lint) echo "cmake make gcc g++ clang-tidy cppcheck" ;;
         arm64) echo "cmake make g++-aarch64-linux-gnu qemu-user" ;;
+        distro-check) echo "debootstrap git" ;;
         bench) echo "cmake make gcc g++ libbenchmark-dev libglib2.0-dev libboost-dev pkg-config python3" ;;
         fuzz) echo "cmake make clang-14 libclang-rt-14-dev" ;;
         coverage) echo "cmake make gcc g++ googletest gcovr" ;;

@@ -91,7 +91,7 @@ consume() { # arch, tree name, tree (its usr directory), compiler label, C compi
     with_cmake "$arch" "$tree" "$libdir" "$dir/cmake-gcc" "find_package, GCC" $(toolchain_of "$arch")
     if [ "$arch" = amd64 ] && [ "$name" = packages ]; then
         with_cmake "$arch" "$tree" "$libdir" "$dir/cmake-clang" "find_package, clang" \
-            -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+            -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
     fi
     with_pkgconfig "$arch" "$libdir" "$dir/pc" "pkg-config, $4" "$5" "$6" "$7"
 }
@@ -109,7 +109,7 @@ for arch in $archs; do
       cmake --install "build/$preset" --prefix "$work/$arch-prefix"; } >"$work/$arch-install.log" 2>&1 ||
         { cat "$work/$arch-install.log"; exit 1; }
     consume "$arch" prefix "$work/$arch-prefix" "clang --target=$triplet, no exceptions or RTTI" \
-        "clang-14 --target=$triplet" "clang++-14 --target=$triplet" "-fno-exceptions -fno-rtti"
+        "clang --target=$triplet" "clang++ --target=$triplet" "-fno-exceptions -fno-rtti"
 
     root=$work/$arch-root
     for package in liblibkrc liblibkrc-dev; do

@@ -15,9 +15,9 @@ cd "$(dirname "$0")/../.."
 budgets="armhf:8192"
 
 status=0
-for spec in $budgets; do
-    target=${spec%%:*}
-    budget=${spec#*:}
+for entry in $budgets; do
+    target=${entry%%:*}
+    budget=${entry#*:}
     scripts/build-target.sh "$target" libkrc
     build=build/measure-$target
     lib=$build/liblibkrc.so
