@@ -121,12 +121,12 @@ judge() {
 # a clean environment.
 in_chroot() { # root|user command
     if [ "$1" = root ]; then
-        spec="" home=/root
+        as_user="" home=/root
     else
-        spec="--userspec=$user:$user" home=/home/$user
+        as_user="--userspec=$user:$user" home=/home/$user
     fi
     # shellcheck disable=SC2086
-    chroot $spec "$root" /usr/bin/env -i HOME="$home" LANG=C.UTF-8 TERM=dumb \
+    chroot $as_user "$root" /usr/bin/env -i HOME="$home" LANG=C.UTF-8 TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
         sh -c "cd $home/libkrc && $2"
 }
