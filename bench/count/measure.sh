@@ -22,10 +22,15 @@ shift 2
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
+# One instruction per translation block: -singlestep until qemu 8.1 named
+# it -one-insn-per-tb (qemu 10, Debian 13, knows only the new name).
+one_insn=-singlestep
+"$1" -h 2>/dev/null | grep -q -e -one-insn-per-tb && one_insn=-one-insn-per-tb
+
 # The instructions of one run of $workload with $ops operations; the
 # emulator is the script's own argument list.
 trace() {
-    env -i LD_BIND_NOW=1 "$@" -singlestep -d exec,nochain -D "$log" "$program" "$workload" "$ops" >/dev/null
+    env -i LD_BIND_NOW=1 "$@" "$one_insn" -d exec,nochain -D "$log" "$program" "$workload" "$ops" >/dev/null
     grep -c '^Trace' "$log"
 }
 
